@@ -1,0 +1,2 @@
+// NanoVG's core, compiled from the system package as C++.
+#include "nanovg.c"
