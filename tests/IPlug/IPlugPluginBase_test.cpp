@@ -93,6 +93,10 @@ TEST(IPluginBase, RestoreClampsAndHandlesShortStates)
   EXPECT_EQ(p.GetParam(30)->Value(), 1.0);
   EXPECT_EQ(p.GetParam(2)->Value(), 0.0);
   EXPECT_TRUE(p.ParamsValid());
+  const double smallNegative = -0.3;
+  std::memcpy(edited.GetData() + 12 + 8 * 30, &smallNegative, 8);
+  p.UnserializeState(edited, 0);
+  EXPECT_FALSE(std::signbit(p.GetParam(30)->Value())); // so the state writes back the same bytes
 
   // 8 bytes short: the last parameter gets its constrained 0, the result is -1.
   StateTestPlugin q;
