@@ -269,9 +269,10 @@ TEST(IPluginBase, IdentityStrings)
   p.SetAPI(static_cast<EAPI>(99));
   EXPECT_STREQ(p.GetAPIStr(), "");
 
-  EXPECT_EQ(p.GetHost(), -1);
+  EXPECT_EQ(p.GetHost(), kHostUninit);
   EXPECT_EQ(p.GetHostVersion(false), 0);
-  p.SetHost("Some Host", 0x020100);
+  p.SetHost("WaveLab Elements 11", 0x020100);
+  EXPECT_EQ(p.GetHost(), kHostWaveLabElements);
   EXPECT_EQ(p.GetHostVersion(true), 20100);
   p.GetHostVersionStr(s);
   EXPECT_STREQ(s.Get(), "v2.1.0");
