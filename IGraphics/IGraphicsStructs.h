@@ -495,6 +495,28 @@ struct IShadow
   bool mDrawForeground = true;
 };
 
+class IFontData;
+using IFontDataPtr = std::unique_ptr<IFontData>;
+
+/** A font obtained from the platform (a file, memory, or a system font by family and style). */
+class PlatformFont
+{
+public:
+  explicit PlatformFont(bool isSystem) : mIsSystem(isSystem) {}
+  PlatformFont(const PlatformFont&) = delete;
+  PlatformFont& operator=(const PlatformFont&) = delete;
+  virtual ~PlatformFont() = default;
+
+  /** The platform's font descriptor, for its text fields. */
+  virtual void* GetDescriptor() { return nullptr; }
+  /** The font bytes and the face to use; the backend registers them. */
+  virtual IFontDataPtr GetFontData() = 0;
+  bool IsSystem() const { return mIsSystem; }
+
+private:
+  bool mIsSystem;
+};
+
 /** An offscreen layer: its own bitmap covering a rectangle of the editor. */
 class ILayer
 {
