@@ -237,7 +237,8 @@ void IControl::SetDirty(bool triggerAction, int valIdx)
     ParamTuple& val = mVals[static_cast<size_t>(v)];
     val.value = std::clamp(val.value, 0.0, 1.0);
     mDirty = true;
-    if (triggerAction && val.idx >= 0)
+    // A value whose parameter the delegate does not have is drawn but never sent.
+    if (triggerAction && val.idx >= 0 && GetParam(v))
     {
       if (mDelegate)
         mDelegate->SendParameterValueFromUI(val.idx, val.value);
