@@ -5,12 +5,11 @@
 #include "ICornerResizerControl.h"
 #include "IFPSDisplayControl.h"
 #include "IGraphicsEditorDelegate.h"
+#include "IPlugPaths.h"
 #include "IPopupMenuControl.h"
 #include "ITextEntryControl.h"
 
 #include <chrono>
-#include <strings.h>
-#include <sys/stat.h>
 
 namespace iplug::igraphics
 {
@@ -917,9 +916,8 @@ EResourceLocation IGraphics::SearchImageResource(const char* name, const char* t
   for (sourceScale = targetScale; sourceScale > 0; sourceScale = NextSearchScale(sourceScale, targetScale))
   {
     ScaledResourceName(name, sourceScale, candidate);
-    const EResourceLocation found = LoadResource(candidate.Get(), type, result);
-    if (found != kNotFound)
-      return found;
+    if (LocateResource(candidate.Get(), type, result, GetBundleID(), GetWinModuleHandle(), GetSharedResourcesSubPath()))
+      return kAbsolutePath;
   }
   sourceScale = 0;
   return kNotFound;
@@ -927,15 +925,9 @@ EResourceLocation IGraphics::SearchImageResource(const char* name, const char* t
 
 EResourceLocation IGraphics::LoadResource(const char* fileNameOrResID, const char* type, WDL_String& result)
 {
-  if (!fileNameOrResID || !*fileNameOrResID || !type || strcasecmp(Extension(fileNameOrResID), type) != 0)
-    return kNotFound;
-  struct stat st;
-  if (stat(fileNameOrResID, &st) == 0 && S_ISREG(st.st_mode))
-  {
-    result.Set(fileNameOrResID);
-    return kAbsolutePath;
-  }
-  return kNotFound;
+  return LocateResource(fileNameOrResID, type, result, GetBundleID(), GetWinModuleHandle(), GetSharedResourcesSubPath())
+             ? kAbsolutePath
+             : kNotFound;
 }
 
 IBitmap IGraphics::LoadBitmap(const char* name, int nStates, bool framesAreHorizontal, int targetScale)

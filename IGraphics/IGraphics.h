@@ -207,7 +207,7 @@ public:
   /** Vector images are not supported by this build: both forms return an invalid image. */
   virtual ISVG LoadSVG(const char* fileNameOrResID, const char* units = "px", float dpi = 72.f);
   virtual ISVG LoadSVG(const char* name, const void* pData, int dataSize, const char* units = "px", float dpi = 72.f);
-  /** Finds a resource file: the name as an existing file path (platforms add their bundle lookup). */
+  /** Finds a resource file: in the bundle's resources, the shared location, or as an existing file path. */
   virtual EResourceLocation LoadResource(const char* fileNameOrResID, const char* type, WDL_String& result);
   virtual void AttachGestureRecognizer(EGestureType type) { (void)type; }
 

@@ -267,3 +267,25 @@ TEST(StaticStorage, KeysCountsAndLifetime)
   delete g2;
   EXPECT_EQ(deletions, 1);
 }
+
+TEST_F(DrawFixture, ImageScaleVariantsAreSearchedTargetThenThreeThenDown)
+{
+  const std::string dir = ::testing::TempDir();
+  const std::string name = dir + "gfx_variant.png";
+  std::ofstream(dir + "gfx_variant@2x.png") << "x";
+  std::ofstream(dir + "gfx_variant@3x.png") << "x";
+  WDL_String path;
+  int found = 0;
+  EXPECT_EQ(g.SearchImageResource(name.c_str(), "png", path, 1, found), kAbsolutePath);
+  EXPECT_EQ(found, 3); // 1, then 3
+  EXPECT_EQ(std::string(path.Get()), dir + "gfx_variant@3x.png");
+  EXPECT_EQ(g.SearchImageResource(name.c_str(), "png", path, 2, found), kAbsolutePath);
+  EXPECT_EQ(found, 2);
+  std::remove((dir + "gfx_variant@3x.png").c_str());
+  EXPECT_EQ(g.SearchImageResource(name.c_str(), "png", path, 3, found), kAbsolutePath);
+  EXPECT_EQ(found, 2); // 3, then 2
+  std::remove((dir + "gfx_variant@2x.png").c_str());
+  EXPECT_EQ(g.SearchImageResource(name.c_str(), "png", path, 2, found), kNotFound);
+  EXPECT_EQ(found, 0);
+  EXPECT_EQ(g.SearchImageResource("", "png", path, 1, found), kNotFound);
+}

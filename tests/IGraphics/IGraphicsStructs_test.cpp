@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "IGraphicsStructs.h"
+#include "IPopupMenu.h"
 
 #include <random>
 
@@ -232,4 +233,32 @@ TEST(IMatrix, ComposesAndInverts)
   EXPECT_DOUBLE_EQ(px, 12);
   EXPECT_DOUBLE_EQ(py, 7);
   EXPECT_FALSE(IMatrix(0, 0, 0, 0, 1, 1).Invert());
+}
+
+TEST(IPopupMenu, InsertionAndChecks)
+{
+  IPopupMenu menu("Title", 1, true);
+  menu.AddItem("delta");
+  menu.AddItem("Bravo", IPopupMenu::kSorted);
+  menu.AddItem("charlie", IPopupMenu::kSorted);
+  menu.AddItem("alpha", IPopupMenu::kSorted);
+  menu.AddItem("first", 0);
+  std::string order;
+  for (int i = 0; i < menu.NItems(); i++)
+    order += std::string(menu.GetItemText(i)) + " ";
+  // Sorted insertion is case-insensitive and binary: it assumes the items already sorted around it.
+  EXPECT_EQ(order, "first alpha Bravo charlie delta ");
+
+  menu.CheckItem(2, true);
+  menu.CheckItemAlone(3);
+  EXPECT_FALSE(menu.IsItemChecked(2));
+  EXPECT_TRUE(menu.IsItemChecked(3));
+  EXPECT_EQ(menu.GetItem(9), nullptr);
+  EXPECT_FALSE(menu.IsItemChecked(-1));
+
+  menu.Clear();
+  EXPECT_EQ(menu.NItems(), 0);
+  EXPECT_EQ(menu.GetPrefix(), 0);
+  EXPECT_FALSE(menu.GetCanMultiCheck());
+  EXPECT_STREQ(menu.GetRootTitle(), "Title");
 }
