@@ -38,9 +38,6 @@ constexpr int kMaxPresetNameLen = 256;
 constexpr int kMaxVersionStrLen = 32;
 constexpr int kMaxBuildInfoStrLen = 256;
 
-/** Host names are copied into a buffer of this size, terminator included. */
-constexpr int kMaxHostNameLen = 256;
-
 /** Editor size limits used until the configuration replaces them. */
 constexpr int kDefaultMinEditorWidth = 10;
 constexpr int kDefaultMaxEditorWidth = 100000;

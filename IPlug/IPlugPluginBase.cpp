@@ -263,9 +263,7 @@ void IPluginBase::GetBuildInfoStr(WDL_String& str, const char* date, const char*
 
 void IPluginBase::SetHost(const char* name, int version)
 {
-  // The host table lives with the host identification code; until it is linked in, every host is unknown.
-  (void)name;
-  mHost = 0;
+  mHost = LookUpHost(name);
   mHostVersion = version;
 }
 

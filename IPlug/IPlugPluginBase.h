@@ -6,6 +6,7 @@
 #include "IPlugByteChunk.h"
 #include "IPlugConfig.h"
 #include "IPlugConstants.h"
+#include "IPlugHost.h"
 #include "IPlugParameter.h"
 
 #include <cstdint>
@@ -41,10 +42,11 @@ public:
   bool DoesStateChunks() const { return mStateChunks; }
 
   // --- host identity ---
-  /** Identifies the host by its name (case-insensitive) and stores its version. */
+  /** Identifies the host by its name (case-insensitive) and stores its version. The API base adds the
+   * host-specific hooks on top. */
   void SetHost(const char* name, int version);
-  /** Host identity, -1 until identified. */
-  int GetHost() const { return mHost; }
+  /** Host identity, kHostUninit (-1) until identified. */
+  EHost GetHost() const { return mHost; }
   int GetHostVersion(bool decimal) const;
   void GetHostVersionStr(WDL_String& str) const;
 
@@ -137,7 +139,7 @@ protected:
   EAPI mAPI = kAPIVST3;
   bool mStateChunks = false;
 
-  int mHost = -1;
+  EHost mHost = kHostUninit;
   int mHostVersion = 0;
 
   WDL_PtrList<IPreset> mPresets; // owns its entries

@@ -93,6 +93,10 @@ TEST(IPluginBase, RestoreClampsAndHandlesShortStates)
   EXPECT_EQ(p.GetParam(30)->Value(), 1.0);
   EXPECT_EQ(p.GetParam(2)->Value(), 0.0);
   EXPECT_TRUE(p.ParamsValid());
+  const double smallNegative = -0.3;
+  std::memcpy(edited.GetData() + 12 + 8 * 30, &smallNegative, 8);
+  p.UnserializeState(edited, 0);
+  EXPECT_FALSE(std::signbit(p.GetParam(30)->Value())); // so the state writes back the same bytes
 
   // 8 bytes short: the last parameter gets its constrained 0, the result is -1.
   StateTestPlugin q;
@@ -265,9 +269,10 @@ TEST(IPluginBase, IdentityStrings)
   p.SetAPI(static_cast<EAPI>(99));
   EXPECT_STREQ(p.GetAPIStr(), "");
 
-  EXPECT_EQ(p.GetHost(), -1);
+  EXPECT_EQ(p.GetHost(), kHostUninit);
   EXPECT_EQ(p.GetHostVersion(false), 0);
-  p.SetHost("Some Host", 0x020100);
+  p.SetHost("WaveLab Elements 11", 0x020100);
+  EXPECT_EQ(p.GetHost(), kHostWaveLabElements);
   EXPECT_EQ(p.GetHostVersion(true), 20100);
   p.GetHostVersionStr(s);
   EXPECT_STREQ(s.Get(), "v2.1.0");
