@@ -45,7 +45,7 @@ inline std::u16string ToUTF16(const char* text)
   return s;
 }
 
-class ComponentHandler : public IComponentHandler, public IComponentHandler2
+class ComponentHandler final : public IComponentHandler, public IComponentHandler2
 {
 public:
   tresult PLUGIN_API beginEdit(ParamID id) override
@@ -99,7 +99,7 @@ public:
 };
 
 /** A run loop that fires its timers when the test says so. */
-class RunLoop : public Linux::IRunLoop
+class RunLoop final : public Linux::IRunLoop
 {
 public:
   tresult PLUGIN_API registerEventHandler(Linux::IEventHandler*, Linux::FileDescriptor) override
@@ -145,7 +145,7 @@ public:
 };
 
 /** The host context: its name, and its run loop when it offers one. */
-class HostApplication : public IHostApplication
+class HostApplication final : public IHostApplication
 {
 public:
   explicit HostApplication(const char* name = "Brevant Test Host", RunLoop* runLoop = nullptr)
@@ -183,7 +183,7 @@ private:
 };
 
 /** A context that offers nothing at all. */
-class EmptyContext : public FUnknown
+class EmptyContext final : public FUnknown
 {
 public:
   tresult PLUGIN_API queryInterface(const TUID iid, void** obj) override
@@ -195,7 +195,7 @@ public:
   VST3TEST_REFCOUNT
 };
 
-class ParamValueQueue : public IParamValueQueue
+class ParamValueQueue final : public IParamValueQueue
 {
 public:
   ParamValueQueue(ParamID id, std::vector<std::pair<int32, ParamValue>> points) : mId(id), mPoints(std::move(points)) {}
@@ -229,7 +229,7 @@ private:
   std::vector<std::pair<int32, ParamValue>> mPoints;
 };
 
-class ParameterChanges : public IParameterChanges
+class ParameterChanges final : public IParameterChanges
 {
 public:
   /** A queue of points (offset, normalized value) for one parameter. */
@@ -273,7 +273,7 @@ private:
   std::vector<int32> mNullAt;
 };
 
-class EventList : public IEventList
+class EventList final : public IEventList
 {
 public:
   int32 PLUGIN_API getEventCount() override { return static_cast<int32>(events.size()); }
@@ -304,7 +304,7 @@ public:
   std::vector<std::vector<uint8>> dataCopies;
 };
 
-class AttributeList : public IAttributeList
+class AttributeList final : public IAttributeList
 {
 public:
   tresult PLUGIN_API setInt(AttrID id, int64 value) override
