@@ -71,6 +71,7 @@ TEST(BrevantModule, LoadsAndRunsLikeInAHost)
 
     component->terminate();
     EXPECT_EQ(component->release(), 2u); // the two interface pointers still held
+    EXPECT_EQ(factory->release(), 0u);
   }
   EXPECT_TRUE(exit());
   EXPECT_FALSE(exit()); // unbalanced
