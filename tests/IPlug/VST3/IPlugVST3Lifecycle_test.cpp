@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 
@@ -199,6 +200,72 @@ TEST(IPlugVST3Lifecycle, RefusedStatesChangeNothing)
       ASSERT_TRUE(u->getParamNormalized(i) >= 0.0 && u->getParamNormalized(i) <= 1.0) << i;
     }
   }
+}
+
+namespace
+{
+// A stream that delivers its bytes in small pieces but reports every read as failed, as WaveLab's does.
+class FailingReadStream final : public IBStream
+{
+public:
+  explicit FailingReadStream(std::vector<uint8_t> bytes) : mBytes(std::move(bytes)) {}
+  tresult PLUGIN_API read(void* buffer, int32 numBytes, int32* numBytesRead) override
+  {
+    const int32 n = std::min<int32>({numBytes, 50, static_cast<int32>(mBytes.size()) - mPos});
+    std::memcpy(buffer, mBytes.data() + mPos, static_cast<size_t>(n));
+    mPos += n;
+    *numBytesRead = n;
+    return kResultFalse;
+  }
+  tresult PLUGIN_API write(void*, int32, int32*) override { return kResultFalse; }
+  tresult PLUGIN_API seek(int64 pos, int32, int64*) override
+  {
+    mPos = static_cast<int32>(pos);
+    return kResultOk;
+  }
+  tresult PLUGIN_API tell(int64* pos) override
+  {
+    *pos = mPos;
+    return kResultOk;
+  }
+  tresult PLUGIN_API queryInterface(const TUID, void** obj) override
+  {
+    *obj = nullptr;
+    return kNoInterface;
+  }
+  VST3TEST_REFCOUNT
+
+private:
+  std::vector<uint8_t> mBytes;
+  int32 mPos = 0;
+};
+} // namespace
+
+TEST(IPlugVST3Lifecycle, WaveLabStreamsReportFailedReads)
+{
+  TestInstance source;
+  source->setParamNormalized(kTestSteps, 0.2);
+  const std::vector<uint8_t> state = StateOf(source.plug);
+
+  TestInstance other;
+  FailingReadStream s1(state);
+  EXPECT_EQ(other->setState(&s1), kResultFalse);
+  EXPECT_DOUBLE_EQ(other->GetParam(kTestSteps)->Value(), 5.0);
+
+  HostApplication wavelab("WaveLab Pro 11");
+  TestInstance t({}, &wavelab);
+  ASSERT_EQ(t->GetHost(), iplug::kHostWaveLab);
+  FailingReadStream s2(state);
+  EXPECT_EQ(t->setState(&s2), kResultOk);
+  EXPECT_DOUBLE_EQ(t->GetParam(kTestSteps)->Value(), 2.0);
+}
+
+TEST(IPlugVST3Lifecycle, EditorResizeStoresTheSize)
+{
+  TestInstance t;
+  EXPECT_TRUE(t->EditorResize(640, 480));
+  EXPECT_EQ(t->GetEditorWidth(), 640);
+  EXPECT_EQ(t->GetEditorHeight(), 480);
 }
 
 TEST(IPlugVST3Lifecycle, LatencyChangeReachesTheHostFromTheMainThread)
