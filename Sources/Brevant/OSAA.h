@@ -38,6 +38,7 @@ public:
     // Folded symmetric sum in tap order k = 0 ... 63, then the centre tap. The zero even taps add exact zeros to
     // a sum that is then offset, so they are skipped without changing any finite result.
     double y = kCoefs[1] * (w[1] + w[kTaps - 1 - 1]);
+#pragma GCC unroll 32
     for (int k = 3; k < kCentre; k += 2)
       y += kCoefs[k] * (w[k] + w[kTaps - 1 - k]);
     y += kCoefs[kCentre] * w[kCentre];
