@@ -42,6 +42,8 @@ tresult PLUGIN_API SingleComponentEffect::queryInterface(const TUID iid, void** 
 
 BusList* SingleComponentEffect::getBusList(MediaType type, BusDirection dir)
 {
+  if (dir != kInput && dir != kOutput)
+    return nullptr;
   if (type == kAudio)
     return dir == kInput ? &audioInputs : &audioOutputs;
   if (type == kEvent)
