@@ -322,6 +322,14 @@ tresult PLUGIN_API IPlugVST3::getMidiControllerAssignment(int32 busIndex, int16 
   return kResultOk;
 }
 
+tresult PLUGIN_API IPlugVST3::getUnitInfo(int32 unitIndex, UnitInfo& info)
+{
+  // The SDK's unit list throws for an index outside it; a host asking for one gets a plain refusal.
+  if (unitIndex < 0 || unitIndex >= getUnitCount())
+    return kResultFalse;
+  return SingleComponentEffect::getUnitInfo(unitIndex, info);
+}
+
 tresult PLUGIN_API IPlugVST3::getProgramName(ProgramListID listId, int32 programIndex, String128 name)
 {
   if (NPresets() <= 0 || listId != static_cast<ProgramListID>(kVST3PresetParamID))

@@ -88,6 +88,7 @@ public:
                                                  Steinberg::Vst::CtrlNumber midiControllerNumber, ParamID& id) override;
 
   // --- IUnitInfo
+  tresult PLUGIN_API getUnitInfo(int32 unitIndex, Steinberg::Vst::UnitInfo& info) override;
   int32 PLUGIN_API getProgramListCount() override { return 0; }
   tresult PLUGIN_API getProgramListInfo(int32, Steinberg::Vst::ProgramListInfo&) override
   {
