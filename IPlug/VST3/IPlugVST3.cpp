@@ -314,6 +314,9 @@ IPlugView* PLUGIN_API IPlugVST3::createView(const char* name)
 tresult PLUGIN_API IPlugVST3::getMidiControllerAssignment(int32 busIndex, int16 channel,
                                                           CtrlNumber midiControllerNumber, ParamID& id)
 {
+  // Without MIDI input there are no controller parameters to name: an ID here would point at nothing.
+  if (!DoesMIDIIn())
+    return kResultFalse;
   if (busIndex != 0 || channel > 0 || channel < 0)
     return kResultFalse;
   if (midiControllerNumber < 0 || midiControllerNumber >= kVST3NumMIDICCParamsPerChannel)
