@@ -343,6 +343,17 @@ tresult PLUGIN_API IPlugVST3::getProgramName(ProgramListID listId, int32 program
   return kResultOk;
 }
 
+// --- IProcessContextRequirements ----------------------------------------------------------------
+
+uint32 PLUGIN_API IPlugVST3::getProcessContextRequirements()
+{
+  // Everything the framework copies into its transport information (hosts that honour this fill in only what is
+  // asked for).
+  using R = IProcessContextRequirements;
+  return R::kNeedProjectTimeMusic | R::kNeedBarPositionMusic | R::kNeedCycleMusic | R::kNeedTempo |
+         R::kNeedTimeSignature | R::kNeedTransportState;
+}
+
 // --- IInfoListener -------------------------------------------------------------------------------
 
 tresult PLUGIN_API IPlugVST3::setChannelContextInfos(IAttributeList* list)

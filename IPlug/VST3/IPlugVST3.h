@@ -97,6 +97,9 @@ public:
   tresult PLUGIN_API getProgramName(Steinberg::Vst::ProgramListID listId, int32 programIndex,
                                     Steinberg::Vst::String128 name) override;
 
+  // --- IProcessContextRequirements
+  Steinberg::uint32 PLUGIN_API getProcessContextRequirements() override;
+
   // --- IInfoListener
   tresult PLUGIN_API setChannelContextInfos(Steinberg::Vst::IAttributeList* list) override;
 
