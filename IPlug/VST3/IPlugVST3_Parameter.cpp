@@ -2,7 +2,9 @@
 
 #include "pluginterfaces/base/ustring.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 using namespace Steinberg;
 using namespace Steinberg::Vst;
@@ -138,6 +140,26 @@ IPlugVST3BypassParameter::IPlugVST3BypassParameter()
 {
   appendString(STR16("off"));
   appendString(STR16("on"));
+}
+
+namespace
+{
+double Clamped(double value, double lo, double hi) { return std::isnan(value) ? lo : std::clamp(value, lo, hi); }
+} // namespace
+
+void IPlugVST3BypassParameter::toString(ParamValue valueNormalized, String128 string) const
+{
+  StringListParameter::toString(Clamped(valueNormalized, 0.0, 1.0), string);
+}
+
+ParamValue IPlugVST3BypassParameter::toPlain(ParamValue valueNormalized) const
+{
+  return StringListParameter::toPlain(Clamped(valueNormalized, 0.0, 1.0));
+}
+
+ParamValue IPlugVST3BypassParameter::toNormalized(ParamValue plainValue) const
+{
+  return StringListParameter::toNormalized(Clamped(plainValue, 0.0, static_cast<double>(info.stepCount)));
 }
 
 } // namespace iplug

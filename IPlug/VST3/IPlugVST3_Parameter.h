@@ -46,6 +46,11 @@ class IPlugVST3BypassParameter : public Steinberg::Vst::StringListParameter
 public:
   IPlugVST3BypassParameter();
 
+  // Values outside 0..1 (or a plain value outside the list) are taken as the nearest end of the list.
+  void toString(Steinberg::Vst::ParamValue valueNormalized, Steinberg::Vst::String128 string) const override;
+  Steinberg::Vst::ParamValue toPlain(Steinberg::Vst::ParamValue valueNormalized) const override;
+  Steinberg::Vst::ParamValue toNormalized(Steinberg::Vst::ParamValue plainValue) const override;
+
   OBJ_METHODS(IPlugVST3BypassParameter, StringListParameter)
 };
 
