@@ -82,7 +82,15 @@ void UTF16ToUTF8(WDL_String& dst, const TChar* src, int srcSize, int maxBytes)
 
 IPlugVST3Parameter::IPlugVST3Parameter(IParam* param, ParamID tag, UnitID unitID) : mIPlugParam(param)
 {
-  CopyAsciiToUTF16(info.title, 128, param->GetName());
+  // Hosts list parameters by title and refuse untitled ones: a nameless parameter is called by its ID.
+  if (param->GetName()[0])
+    CopyAsciiToUTF16(info.title, 128, param->GetName());
+  else
+  {
+    char title[32];
+    snprintf(title, sizeof(title), "Param %u", static_cast<unsigned>(tag));
+    CopyAsciiToUTF16(info.title, 128, title);
+  }
   CopyAsciiToUTF16(info.shortTitle, 128, "");
   CopyAsciiToUTF16(info.units, 128, param->GetLabel());
 
@@ -97,7 +105,13 @@ IPlugVST3Parameter::IPlugVST3Parameter(IParam* param, ParamID tag, UnitID unitID
 
   info.defaultNormalizedValue = valueNormalized = param->GetDefault(true);
   info.flags = 0;
-  if (param->GetCanAutomate())
+  if (type == IParam::kTypeNone)
+  {
+    // Never initialised by the plug-in: a channel between its engine and its editor (a meter, say), not a control.
+    // The host neither shows nor automates it.
+    info.flags |= ParameterInfo::kIsReadOnly | ParameterInfo::kIsHidden;
+  }
+  else if (param->GetCanAutomate())
     info.flags |= ParameterInfo::kCanAutomate;
   if (param->Type() == IParam::kTypeEnum)
     info.flags |= ParameterInfo::kIsList;

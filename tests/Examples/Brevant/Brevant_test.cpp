@@ -114,7 +114,7 @@ TEST(Brevant, HostParameters)
     double defaultNormalized;
   };
   const double attack = std::sqrt(9. / 49.), release = std::sqrt(300. / 2900.);
-  // By index; the three meter channels are untitled continuous values.
+  // By index; the three meter channels, never named by the plug-in, are called by their IDs.
   // clang-format off
   const Expected expected[31] = {
     {"Low Attack", "ms", 0, attack}, {"Low Release", "ms", 0, release}, {"Low Input", "dB", 0, 0.0},
@@ -126,7 +126,7 @@ TEST(Brevant, HostParameters)
     {"Low X-Over", "Hz", 0, std::pow(375. / 1150., 1. / 1.5)},
     {"High X-Overx", "Hz", 0, std::pow(4300. / 10800., 1. / 1.5)},
     {"Input", "dB", 0, 0.5}, {"Output", "dB", 0, 0.5}, {"Mix", "%", 0, 1.0},
-    {"", "", 0, 0.0}, {"", "", 0, 0.0}, {"", "", 0, 0.0},
+    {"Param 20", "", 0, 0.0}, {"Param 21", "", 0, 0.0}, {"Param 22", "", 0, 0.0},
     {"Low Sidechain", "", 1, 0.0}, {"Mid Sidechain", "", 1, 0.0}, {"High Sidechain", "", 1, 0.0},
     {"Low Bypass", "", 1, 1.0}, {"Mid Bypass", "", 1, 1.0}, {"High Bypass", "", 1, 1.0},
     {"Bypass", "", 1, 1.0}, {"Oversampling", "", 1, 0.0}};
@@ -140,7 +140,9 @@ TEST(Brevant, HostParameters)
     EXPECT_EQ(Str(info.units), expected[i].units);
     EXPECT_EQ(info.stepCount, expected[i].steps);
     EXPECT_NEAR(info.defaultNormalizedValue, expected[i].defaultNormalized, 1e-12);
-    EXPECT_EQ(info.flags, ParameterInfo::kCanAutomate);
+    // The meter channels are hidden from the host and not automated.
+    EXPECT_EQ(info.flags, i >= kLowMeter && i <= kHighMeter ? ParameterInfo::kIsReadOnly | ParameterInfo::kIsHidden
+                                                            : ParameterInfo::kCanAutomate);
     EXPECT_EQ(info.unitId, kRootUnitId);
   }
   EXPECT_EQ(b->getUnitCount(), 1);
