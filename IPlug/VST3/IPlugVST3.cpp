@@ -133,6 +133,8 @@ tresult PLUGIN_API IPlugVST3::initialize(FUnknown* context)
 
   IPlugVST3ProcessorBase::Initialize(*this);
   IPlugVST3ControllerBase::Initialize(*this, *this, IsInstrument(), DoesMIDIIn());
+  // Initialized again after terminate, the host parameters start from the instance's values, not the defaults.
+  UpdateParams(*this, GetBypassed() ? 1.0 : 0.0);
 
   if (GetHost() == kHostUninit)
   {
