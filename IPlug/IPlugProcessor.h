@@ -49,7 +49,7 @@ public:
   int GetBlockSize() const { return mBlockSize; }
   int GetLatency() const { return mLatency.load(std::memory_order_relaxed); }
   int GetTailSize() const { return mTailSize; }
-  bool GetBypassed() const { return mBypassed; }
+  bool GetBypassed() const { return mBypassed.load(std::memory_order_relaxed); }
   bool GetRenderingOffline() const { return mRenderingOffline; }
   int GetPlugType() const { return mPlugType; }
   bool IsInstrument() const { return mPlugType == 1; }
@@ -62,7 +62,8 @@ public:
   /** Ignores rates that are not finite and positive; returns whether the rate was taken. */
   bool SetSampleRate(double sampleRate);
   void SetTailSize(int tailSize) { mTailSize = tailSize; }
-  void SetBypassed(bool bypassed) { mBypassed = bypassed; }
+  /** Atomic: the audio thread follows the host's switch while a state load on the main thread may set it too. */
+  void SetBypassed(bool bypassed) { mBypassed.store(bypassed, std::memory_order_relaxed); }
   void SetRenderingOffline(bool offline) { mRenderingOffline = offline; }
 
   // Transport information of the current block.
@@ -149,7 +150,7 @@ protected:
   double mSampleRate = 48000.0;
   int mBlockSize = 0;
   int mTailSize = 0;
-  bool mBypassed = false;
+  std::atomic<bool> mBypassed{false};
   bool mRenderingOffline = false;
   WDL_PtrList_DeleteOnDestroy<IOConfig> mIOConfigs;
   /** The pointer arrays handed to ProcessBlock, one entry per channel record. */

@@ -276,7 +276,10 @@ tresult PLUGIN_API IPlugVST3::setState(IBStream* state)
     return kResultFalse;
   }
 
-  UpdateParams(*this, static_cast<ParamValue>(bypass));
+  // The processor takes the restored switch at once: a host that saves again before it processes (or never sends
+  // the switch, since its value did not change) must not lose the bypass.
+  SetBypassed(bypass != 0);
+  UpdateParams(*this, bypass != 0 ? 1.0 : 0.0);
   OnRestoreState();
   return kResultOk;
 }

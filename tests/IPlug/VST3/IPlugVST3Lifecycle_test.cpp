@@ -107,7 +107,7 @@ TEST(IPlugVST3Lifecycle, StateStreams)
     EXPECT_DOUBLE_EQ(u->getParamNormalized(i), t->GetParam(i)->GetNormalized()) << i;
   }
   EXPECT_DOUBLE_EQ(u->getParamNormalized(iplug::kVST3BypassParamID), 1.0);
-  EXPECT_FALSE(u->GetBypassed()); // the processor follows when the host sends the switch
+  EXPECT_TRUE(u->GetBypassed()); // at once: saved again before processing, the switch must not be lost
   EXPECT_EQ(u->changes.size(), static_cast<size_t>(kNumTestParams));
 
   // Refused: without the trailing flag, every truncation, nothing, no stream. A refusal changes nothing.
