@@ -66,6 +66,32 @@ int SampleOffset(int32 offset, int32 numSamples)
 {
   return std::clamp<int32>(offset, 0, std::max<int32>(numSamples - 1, 0));
 }
+
+// Silence on channels 0 .. n - 1 of a host bus, frames start .. start + nFrames - 1.
+template <typename T> void ClearHostBus(const AudioBusBuffers& bus, int n, int start, int nFrames)
+{
+  T** buffers = HostBuffers<T>(bus);
+  for (int c = 0; buffers && c < n; c++)
+  {
+    if (buffers[c])
+      std::fill_n(buffers[c] + start, nFrames, T(0));
+  }
+}
+
+// Flags exactly the output channels that hold nothing but zeros; stale flags from the host are never left behind.
+template <typename T> void SetSilenceFlags(AudioBusBuffers& bus, int nFrames)
+{
+  uint64 flags = 0;
+  T** buffers = HostBuffers<T>(bus);
+  const int n = std::min(HostChannels<T>(bus), 64);
+  for (int c = 0; nFrames > 0 && c < n; c++)
+  {
+    const T* samples = buffers[c];
+    if (samples && std::all_of(samples, samples + nFrames, [](T x) { return x == T(0); }))
+      flags |= uint64(1) << c;
+  }
+  bus.silenceFlags = flags;
+}
 } // namespace
 
 IPlugVST3ProcessorBase::IPlugVST3ProcessorBase(const Config& config, IPluginBase& plug)
@@ -557,6 +583,18 @@ void IPlugVST3ProcessorBase::RouteAndProcess(ProcessData& data, const BusList& i
     PassThroughBuffers(T(0), nFrames);
   else
     ProcessBuffers(T(0), nFrames);
+
+  // A bus the host has not activated got nothing: leave it silent rather than with whatever the host had there.
+  // Done after processing, since the host may have handed the same memory as an input.
+  if (data.numOutputs > 0 && data.outputs)
+  {
+    for (int32 i = 0; i < data.numOutputs; i++)
+    {
+      const bool active = i < static_cast<int32>(outputBuses.size()) && outputBuses[i] && outputBuses[i]->isActive();
+      if (!active)
+        ClearHostBus<T>(data.outputs[i], HostChannels<T>(data.outputs[i]), start, nFrames);
+    }
+  }
 }
 
 void IPlugVST3ProcessorBase::ProcessAudio(ProcessData& data, ProcessSetup& setup, const BusList& inputBuses,
@@ -574,29 +612,34 @@ void IPlugVST3ProcessorBase::ProcessAudio(ProcessData& data, ProcessSetup& setup
     // Never set up: there is nowhere to process into. Leave silence rather than whatever the host had.
     for (int32 i = 0; data.outputs && i < data.numOutputs; i++)
     {
-      const AudioBusBuffers& bus = data.outputs[i];
-      for (int32 c = 0; c < bus.numChannels; c++)
-      {
-        if (sampleSize == kSample32 && bus.channelBuffers32 && bus.channelBuffers32[c])
-          std::fill_n(bus.channelBuffers32[c], nFrames, 0.f);
-        else if (sampleSize == kSample64 && bus.channelBuffers64 && bus.channelBuffers64[c])
-          std::fill_n(bus.channelBuffers64[c], nFrames, 0.0);
-      }
+      if (sampleSize == kSample32)
+        ClearHostBus<hostSample32>(data.outputs[i], HostChannels<hostSample32>(data.outputs[i]), 0, nFrames);
+      else
+        ClearHostBus<sample>(data.outputs[i], HostChannels<sample>(data.outputs[i]), 0, nFrames);
     }
-    return;
+  }
+  else
+  {
+    // Blocks longer than promised in setupProcessing are processed in pieces the scratch buffers can hold.
+    int start = 0;
+    do
+    {
+      const int n = std::min(nFrames - start, GetBlockSize());
+      if (sampleSize == kSample32)
+        RouteAndProcess<hostSample32>(data, inputBuses, outputBuses, start, n, mIn32, mOut32);
+      else
+        RouteAndProcess<sample>(data, inputBuses, outputBuses, start, n, mIn64, mOut64);
+      start += n;
+    } while (start < nFrames);
   }
 
-  // Blocks longer than promised in setupProcessing are processed in pieces the scratch buffers can hold.
-  int start = 0;
-  do
+  for (int32 i = 0; data.outputs && i < data.numOutputs; i++)
   {
-    const int n = std::min(nFrames - start, GetBlockSize());
     if (sampleSize == kSample32)
-      RouteAndProcess<hostSample32>(data, inputBuses, outputBuses, start, n, mIn32, mOut32);
+      SetSilenceFlags<hostSample32>(data.outputs[i], nFrames);
     else
-      RouteAndProcess<sample>(data, inputBuses, outputBuses, start, n, mIn64, mOut64);
-    start += n;
-  } while (start < nFrames);
+      SetSilenceFlags<sample>(data.outputs[i], nFrames);
+  }
 }
 
 } // namespace iplug

@@ -129,11 +129,12 @@ TEST(IPlugVST3Processing, Routing)
   t->process(data);
   EXPECT_EQ(t->lastSidechain, 0.0);
 
-  // An inactive output bus renders into scratch and leaves the host's buffer alone.
+  // An inactive output bus renders into scratch; the host's buffer gets silence, not what was left in it.
   t->activateBus(kAudio, kOutput, 0, false);
   out.Fill(-3.0);
   t->process(data);
-  EXPECT_EQ(out.at(0, 0, 0), -3.0);
+  EXPECT_EQ(out.at(0, 0, 0), 0.0);
+  EXPECT_EQ(data.outputs[0].silenceFlags, 3u);
 
   // 32-bit hosts: converted in and out.
   TestInstance f;
