@@ -127,9 +127,13 @@ bool IPlugVST3::GetTrackColor(int& r, int& g, int& b)
 
 tresult PLUGIN_API IPlugVST3::initialize(FUnknown* context)
 {
+  // The SDK base tells a second initialize only by the host context it kept, which a host may not have given.
+  if (mInitialized)
+    return kResultFalse;
   const tresult result = SingleComponentEffect::initialize(context);
   if (result != kResultOk)
     return result;
+  mInitialized = true;
 
   IPlugVST3ProcessorBase::Initialize(*this);
   IPlugVST3ControllerBase::Initialize(*this, *this, IsInstrument(), DoesMIDIIn());
@@ -164,6 +168,7 @@ tresult PLUGIN_API IPlugVST3::initialize(FUnknown* context)
 
 tresult PLUGIN_API IPlugVST3::terminate()
 {
+  mInitialized = false;
   SetHostRunLoop(nullptr);
   const tresult result = SingleComponentEffect::terminate();
   ClearParameterPointers();

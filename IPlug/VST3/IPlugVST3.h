@@ -116,6 +116,10 @@ protected:
 
   /** The editor view last created by createView (not owned). */
   Steinberg::IPlugView* mView = nullptr;
+
+private:
+  /** Between a successful initialize and terminate. */
+  bool mInitialized = false;
 };
 
 } // namespace iplug
