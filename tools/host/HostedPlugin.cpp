@@ -454,8 +454,10 @@ bool HostedPlugin::ProcessBlock(int32 numSamples, std::span<T* const> in, std::s
       mInputChanges.Add(id, 0, value);
   }
 
+  // Returns the silence flags of the bus: the channels the host fills with silence itself.
   auto attach = [&](std::vector<BusBuffers>& buffers, size_t bus, std::span<T* const> user, bool silence)
   {
+    uint64 silent = 0;
     auto& buf = buffers[bus];
     auto& own = [&]() -> auto&
     {
@@ -481,15 +483,24 @@ bool HostedPlugin::ProcessBlock(int32 numSamples, std::span<T* const> in, std::s
       {
         // A plug-in may have written into a buffer it was only given to read.
         if (silence)
+        {
           std::fill_n(own[c].data(), numSamples, T(0));
+          if (c < 64)
+            silent |= uint64(1) << c;
+        }
         ptrs[c] = own[c].data();
       }
     }
+    return silent;
   };
+  // As a DAW does: inputs the host feeds silence are flagged silent; output flags are the plug-in's to set.
   for (size_t b = 0; b < mInBuffers.size(); ++b)
-    attach(mInBuffers, b, b == 0 ? in : b == 1 ? sidechain : std::span<T* const>(), true);
+    mInBusData[b].silenceFlags = attach(mInBuffers, b, b == 0 ? in : b == 1 ? sidechain : std::span<T* const>(), true);
   for (size_t b = 0; b < mOutBuffers.size(); ++b)
+  {
     attach(mOutBuffers, b, b == 0 ? out : std::span<T* const>(), false);
+    mOutBusData[b].silenceFlags = 0;
+  }
 
   ProcessData data;
   data.processMode = mSetup.processMode;
@@ -568,6 +579,12 @@ bool HostedPlugin::SetState(const std::vector<std::uint8_t>& data)
 }
 
 //--- Latency -----------------------------------------------------------------------------------------
+
+uint64 HostedPlugin::OutputSilenceFlags(int32 bus) const
+{
+  return bus >= 0 && bus < static_cast<int32>(mOutBusData.size()) ? mOutBusData[static_cast<size_t>(bus)].silenceFlags
+                                                                  : 0;
+}
 
 uint32 HostedPlugin::LatencySamples() const { return mProcessor->getLatencySamples(); }
 

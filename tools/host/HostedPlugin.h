@@ -120,6 +120,9 @@ public:
   bool Process(Steinberg::int32 numSamples, std::span<double* const> in, std::span<double* const> out,
                std::span<double* const> sidechain = {});
   Steinberg::tresult LastProcessResult() const { return mLastProcessResult; }
+  // The silence flags the plug-in set on an output bus in the last block (bit c: channel c holds only zeros).
+  // Inputs the host fills with silence itself are flagged silent when sent.
+  Steinberg::uint64 OutputSilenceFlags(Steinberg::int32 bus) const;
   // Transport sent with each block; the sample and musical positions advance after every block.
   Steinberg::Vst::ProcessContext& Context() { return mContext; }
   // Parameter changes and events the processor sent in the last block.
