@@ -225,6 +225,8 @@ TEST_F(EventFixture, ResizeClampsAndOrdersItsEffects)
   EXPECT_FLOAT_EQ(g.GetDrawScale(), 0.5f);
   g.Resize(400, 50, std::nanf(""));
   EXPECT_FLOAT_EQ(g.GetDrawScale(), 0.5f);
+  g.Resize(400, 50, std::numeric_limits<float>::infinity());
+  EXPECT_FLOAT_EQ(g.GetDrawScale(), 2.f);
 
   int layouts = 0;
   dlg.mLayoutFunc = [&](IGraphics*) { layouts++; };
