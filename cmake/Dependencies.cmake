@@ -42,11 +42,38 @@ target_compile_definitions(vst3sdk PUBLIC $<IF:$<CONFIG:Debug>,DEVELOPMENT=1,REL
 target_compile_options(vst3sdk PRIVATE -w)
 target_link_libraries(vst3sdk PUBLIC Threads::Threads ${CMAKE_DL_LIBS})
 
+# The packaged subset lacks SingleComponentEffect, CPluginFactory and the Linux module entry. Dependencies/vst3 holds
+# API-compatible versions (same class names and header paths). They are compiled into iplug_vst3, and their headers
+# put on the SDK's include path, only when the SDK on this machine lacks its own; a full SDK's files are used instead.
+if(EXISTS ${_sdk}/public.sdk/source/vst/vstsinglecomponenteffect.cpp
+   AND EXISTS ${_sdk}/public.sdk/source/main/pluginfactory.cpp)
+  set(BREVANT_OWN_VST3_HELPERS OFF)
+  target_sources(vst3sdk PRIVATE ${_sdk}/public.sdk/source/vst/vstsinglecomponenteffect.cpp
+                 ${_sdk}/public.sdk/source/main/pluginfactory.cpp)
+  if(EXISTS ${_sdk}/public.sdk/source/main/linuxmain.cpp)
+    target_sources(vst3sdk PRIVATE ${_sdk}/public.sdk/source/main/linuxmain.cpp)
+  endif()
+else()
+  set(BREVANT_OWN_VST3_HELPERS ON)
+  target_include_directories(vst3sdk SYSTEM PUBLIC ${CMAKE_SOURCE_DIR}/Dependencies/vst3/include)
+endif()
+
+# The subset also declares the editor-view interface IDs (IPlugView, IPlugFrame, Linux::IRunLoop ...) without
+# defining them; every layer that uses the SDK may need them, so they go into vst3sdk itself.
+if(EXISTS ${_sdk}/public.sdk/source/common/commoniids.cpp)
+  target_sources(vst3sdk PRIVATE ${_sdk}/public.sdk/source/common/commoniids.cpp)
+else()
+  target_sources(vst3sdk PRIVATE ${CMAKE_SOURCE_DIR}/Dependencies/vst3/iids/commoniids.cpp)
+endif()
+
 add_library(vst3sdk_hosting STATIC
   ${_sdk}/public.sdk/source/vst/hosting/hostclasses.cpp
   ${_sdk}/public.sdk/source/vst/hosting/pluginterfacesupport.cpp)
 target_compile_options(vst3sdk_hosting PRIVATE -w)
 target_link_libraries(vst3sdk_hosting PUBLIC vst3sdk)
+
+# brevant_vst3_bundle(): turns a MODULE library into a Linux .vst3 bundle.
+include(${CMAKE_CURRENT_LIST_DIR}/VST3Bundle.cmake)
 
 # --- NanoVG (compiled as C++: it uses C++ enum syntax) -----------------------------------------
 add_library(nanovg STATIC ${CMAKE_SOURCE_DIR}/Dependencies/nanovg/nanovg_impl.cpp)
