@@ -6,7 +6,8 @@ set(BREVANT_TEST_BUNDLES ${CMAKE_CURRENT_BINARY_DIR}/bundles)
 add_library(TestGain MODULE ${_tools}/TestGainPlugin/TestGain.cpp)
 target_link_libraries(TestGain PRIVATE iplug_vst3)
 brevant_warnings(TestGain)
-brevant_vst3_bundle(TestGain BUNDLE_NAME TestGain OUTPUT_DIRECTORY ${BREVANT_TEST_BUNDLES})
+brevant_vst3_bundle(TestGain BUNDLE_NAME TestGain OUTPUT_DIRECTORY ${BREVANT_TEST_BUNDLES}
+  RESOURCES ${_tools}/TestGainPlugin/Resources/TestGain.txt)
 
 add_library(NoEntry MODULE ${_tools}/NoEntryModule/NoEntry.cpp)
 set_target_properties(NoEntry PROPERTIES PREFIX "" OUTPUT_NAME NoEntry

@@ -200,7 +200,7 @@ bool CPluginFactory::isClassRegistered(const FUID& cid)
 {
   for (const auto& entry : classes)
   {
-    if (FUnknownPrivate::iidEqual(entry.info8.cid, cid.toTUID()))
+    if (memcmp(entry.info8.cid, cid.toTUID(), sizeof(TUID)) == 0)
       return true;
   }
   return false;
@@ -252,7 +252,8 @@ tresult PLUGIN_API CPluginFactory::createInstance(FIDString cid, FIDString iid, 
     return kInvalidArgument;
   for (const auto& entry : classes)
   {
-    if (!FUnknownPrivate::iidEqual(entry.info8.cid, cid))
+    // A host's class ID may sit at any address: compare bytes, not 64-bit words.
+    if (memcmp(entry.info8.cid, cid, sizeof(TUID)) != 0)
       continue;
     FUnknown* instance = nullptr;
     // An exception must not cross into the host: a failed construction is a failed call.

@@ -12,6 +12,7 @@
 
 #include <cstring>
 #include <dlfcn.h>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -66,6 +67,15 @@ TEST_F(VST3Module, ExportsOnlyTheEntryPoints)
   for (const char* hidden : {"_ZN9Steinberg14gPluginFactoryE", "_Z10InitModulev", "_Z12DeinitModulev", "moduleHandle",
                              "_ZN9Steinberg7FObject7addRefEv"})
     EXPECT_EQ(dlsym(mHandle, hidden), nullptr) << hidden;
+}
+
+TEST(VST3Bundle, HasTheLinuxLayout)
+{
+  namespace fs = std::filesystem;
+  const fs::path bundle(TESTGAIN_BUNDLE);
+  EXPECT_EQ(bundle.filename(), "TestGain.vst3");
+  EXPECT_TRUE(fs::equivalent(bundle / "Contents" / "x86_64-linux" / "TestGain.so", TESTGAIN_LIBRARY));
+  EXPECT_TRUE(fs::is_regular_file(bundle / "Contents" / "Resources" / "TestGain.txt"));
 }
 
 TEST_F(VST3Module, EntryAndExitAreCounted)

@@ -343,13 +343,12 @@ bool ArrangeBuses(HostedPlugin& plug, int inChannels, int scChannels, std::strin
   if (scChannels == 0)
     attempts.push_back({{ins[0]}, {ins[0]}});
   attempts.push_back({ins, outs});
-  bool accepted = false;
   for (auto& [i, o] : attempts)
   {
-    if ((accepted = plug.SetBusArrangements(i, o)))
+    if (plug.SetBusArrangements(i, o))
       break;
   }
-  // A plug-in that refuses every request may still have the layout needed.
+  // Whatever was accepted, the buses must now fit the files (a plug-in refusing every request may still fit).
   if (plug.BusChannels(kInput, 0) != inChannels || (scChannels > 0 && plug.BusChannels(kInput, 1) != scChannels) ||
       plug.BusChannels(kOutput, 0) <= 0)
   {
@@ -358,7 +357,6 @@ bool ArrangeBuses(HostedPlugin& plug, int inChannels, int scChannels, std::strin
       error += " with a " + std::to_string(scChannels) + "-channel side-chain";
     return false;
   }
-  (void)accepted;
   if (plug.Buses(kAudio, kInput).size() >= 2 && !plug.ActivateBus(kAudio, kInput, 1, scChannels > 0))
   {
     error = plug.LastError();

@@ -113,13 +113,20 @@ std::shared_ptr<HostModule> HostModule::Load(const std::string& path, std::strin
     return nullptr;
   }
   if (FUnknownPtr<IPluginFactory3> factory3(module->mFactory); factory3)
-    factory3->setHostContext(static_cast<FUnknown*>(&module->mHost));
+    factory3->setHostContext(static_cast<FUnknown*>(&Host()));
   if (!module->ReadClasses())
   {
     error = "cannot read the factory information of " + module->mLibraryPath;
     return nullptr;
   }
   return module;
+}
+
+HostApp& HostModule::Host()
+{
+  // Never destroyed: a factory or plug-in released late (even at exit) may still call it.
+  static HostApp* host = new HostApp;
+  return *host;
 }
 
 HostModule::~HostModule()

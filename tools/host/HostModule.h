@@ -21,8 +21,8 @@ struct FactoryInfo
 
 struct ClassInfo
 {
-  int index = 0; // in the factory
-  Steinberg::TUID cid = {};
+  int index = 0;                       // in the factory
+  alignas(8) Steinberg::TUID cid = {}; // SDK code compares IDs as 64-bit words
   std::string category, name, subCategories, vendor, version, sdkVersion;
   Steinberg::int32 cardinality = 0;
   Steinberg::uint32 classFlags = 0;
@@ -54,8 +54,9 @@ public:
   std::vector<const ClassInfo*> AudioEffects() const;
   // A class by name (exact, else ignoring case); null when there is none.
   const ClassInfo* FindClass(const std::string& name) const;
-  // The host context given to the factory and to every instance.
-  HostApp& Host() { return mHost; }
+  // The host context given to the factory and to every instance. One per process: loading a library twice
+  // yields the same factory, which keeps the context it was last given.
+  static HostApp& Host();
 
 private:
   HostModule() = default;
@@ -68,7 +69,6 @@ private:
   Steinberg::IPluginFactory* mFactory = nullptr;
   FactoryInfo mFactoryInfo;
   std::vector<ClassInfo> mClasses;
-  HostApp mHost;
 };
 
 } // namespace brevant::host

@@ -98,7 +98,7 @@ bool HostedPlugin::Init(std::string& error)
   else
   {
     mController = nullptr;
-    TUID controllerId;
+    alignas(8) TUID controllerId = {};
     if (Succeeded(mComponent->getControllerClassId(controllerId)))
     {
       IEditController* controller = nullptr;
