@@ -1,0 +1,370 @@
+#include "IPlugVST3.h"
+
+#include "IPlugByteChunk.h"
+#include "IPlugHost.h"
+
+#include "pluginterfaces/base/ibstream.h"
+#include "pluginterfaces/base/ustring.h"
+#include "pluginterfaces/gui/iplugview.h"
+#include "pluginterfaces/vst/ivsthostapplication.h"
+
+#include <cmath>
+#include <vector>
+
+using namespace Steinberg;
+using namespace Steinberg::Vst;
+
+namespace iplug
+{
+
+namespace
+{
+// A stored state is a few hundred bytes; a stream that keeps going far beyond any real state is refused.
+constexpr int kMaxStateBytes = 64 * 1024 * 1024;
+// Longest channel-context text read from a host (UTF-16 units, terminator excluded).
+constexpr int64 kMaxChannelTextLen = 1024;
+} // namespace
+
+IPlugVST3::IPlugVST3(const InstanceInfo& info, const Config& config)
+    : IPlugAPIBase(config, kAPIVST3), IPlugVST3ProcessorBase(config, *this), IPlugVST3ControllerBase(parameters)
+{
+  (void)info;
+  CreateTimer();
+}
+
+IPlugVST3::~IPlugVST3() = default;
+
+// --- framework hooks --------------------------------------------------------------------------
+
+void IPlugVST3::BeginInformHostOfParamChange(int idx) { beginEdit(static_cast<ParamID>(idx)); }
+
+void IPlugVST3::InformHostOfParamChange(int idx, double normalizedValue)
+{
+  performEdit(static_cast<ParamID>(idx), normalizedValue);
+}
+
+void IPlugVST3::EndInformHostOfParamChange(int idx) { endEdit(static_cast<ParamID>(idx)); }
+
+void IPlugVST3::InformHostOfParameterDetailsChange()
+{
+  if (componentHandler)
+  {
+    FUnknownPtr<IComponentHandler> handler(componentHandler);
+    if (handler)
+      handler->restartComponent(kParamTitlesChanged);
+  }
+}
+
+bool IPlugVST3::EditorResize(int viewWidth, int viewHeight)
+{
+  if (HasUI())
+  {
+    if (viewWidth != GetEditorWidth() || viewHeight != GetEditorHeight())
+    {
+      // The host frame lives with the view; without an open view there is nothing to resize.
+      if (IPlugFrame* frame = GetViewFrame())
+      {
+        ViewRect rect(0, 0, viewWidth, viewHeight);
+        frame->resizeView(mView, &rect);
+      }
+    }
+    SetEditorSize(viewWidth, viewHeight);
+  }
+  return true;
+}
+
+void IPlugVST3::DirtyParametersFromUI()
+{
+  for (int i = 0; i < NParams(); i++)
+  {
+    if (Parameter* parameter = parameters.getParameter(static_cast<ParamID>(i)))
+      parameter->setNormalized(std::clamp(GetParam(i)->GetNormalized(), 0.0, 1.0));
+  }
+  startGroupEdit();
+  IPlugAPIBase::DirtyParametersFromUI();
+  finishGroupEdit();
+}
+
+void IPlugVST3::SendParameterValueFromUI(int paramIdx, double normalizedValue)
+{
+  if (Parameter* parameter = parameters.getParameter(static_cast<ParamID>(paramIdx)))
+    parameter->setNormalized(normalizedValue);
+  IPlugAPIBase::SendParameterValueFromUI(paramIdx, normalizedValue);
+}
+
+void IPlugVST3::SetLatency(int samples)
+{
+  IPlugProcessor::SetLatency(samples);
+  SendLatencyChangeFromProcessor(GetLatency());
+}
+
+void IPlugVST3::OnLatencyChangeUI(int latency)
+{
+  (void)latency; // the host reads the stored latency through getLatencySamples
+  if (componentHandler)
+  {
+    FUnknownPtr<IComponentHandler> handler(componentHandler);
+    if (handler)
+      handler->restartComponent(kLatencyChanged);
+  }
+}
+
+bool IPlugVST3::GetTrackColor(int& r, int& g, int& b)
+{
+  const uint32_t c = static_cast<uint32_t>(mChannelColor);
+  r = static_cast<int>((c >> 16) & 0xFF);
+  g = static_cast<int>((c >> 8) & 0xFF);
+  b = static_cast<int>(c & 0xFF);
+  return true;
+}
+
+// --- IComponent / IAudioProcessor -------------------------------------------------------------
+
+tresult PLUGIN_API IPlugVST3::initialize(FUnknown* context)
+{
+  const tresult result = SingleComponentEffect::initialize(context);
+  if (result != kResultOk)
+    return result;
+
+  IPlugVST3ProcessorBase::Initialize(*this);
+  IPlugVST3ControllerBase::Initialize(*this, *this, IsInstrument(), DoesMIDIIn());
+
+  if (GetHost() == kHostUninit)
+  {
+    FUnknownPtr<IHostApplication> app(context);
+    if (app)
+    {
+      String128 name16 = {};
+      if (app->getName(name16) == kResultOk)
+      {
+        name16[127] = 0;
+        char name[128];
+        UString(name16, 128).toAscii(name, 128);
+        SetHost(name, 0);
+      }
+    }
+  }
+
+  // Some hosts offer their run loop here already; the framework timer then ticks on the host's UI thread.
+  FUnknownPtr<Linux::IRunLoop> runLoop(context);
+  if (runLoop)
+    SetHostRunLoop(runLoop);
+
+  OnHostIdentified();
+  OnParamReset(kReset);
+  return kResultOk;
+}
+
+tresult PLUGIN_API IPlugVST3::terminate()
+{
+  SetHostRunLoop(nullptr);
+  const tresult result = SingleComponentEffect::terminate();
+  ClearParameterPointers();
+  return result;
+}
+
+tresult PLUGIN_API IPlugVST3::setBusArrangements(SpeakerArrangement* inputs, int32 numIns, SpeakerArrangement* outputs,
+                                                 int32 numOuts)
+{
+  return SetBusArrangements(*this, audioInputs, audioOutputs, inputs, numIns, outputs, numOuts) ? kResultOk
+                                                                                                : kResultFalse;
+}
+
+tresult PLUGIN_API IPlugVST3::setActive(TBool state)
+{
+  DeliverFromProcessor();
+  OnActivate(state != 0);
+  return kResultOk;
+}
+
+tresult PLUGIN_API IPlugVST3::setupProcessing(ProcessSetup& newSetup)
+{
+  return SetupProcessing(newSetup, processSetup) ? kResultOk : kResultFalse;
+}
+
+tresult PLUGIN_API IPlugVST3::setProcessing(TBool state)
+{
+  SetProcessing(state != 0);
+  return kResultOk;
+}
+
+tresult PLUGIN_API IPlugVST3::process(ProcessData& data)
+{
+  Process(data, processSetup, audioInputs, audioOutputs, mMidiMsgsFromEditor, mMidiMsgsFromProcessor,
+          mSysExDataFromEditor, mSysexBuf);
+  return kResultOk;
+}
+
+tresult PLUGIN_API IPlugVST3::canProcessSampleSize(int32 symbolicSampleSize)
+{
+  return CanProcessSampleSize(symbolicSampleSize) ? kResultOk : kResultFalse;
+}
+
+uint32 PLUGIN_API IPlugVST3::getLatencySamples() { return static_cast<uint32>(std::max(GetLatency(), 0)); }
+
+uint32 PLUGIN_API IPlugVST3::getTailSamples() { return static_cast<uint32>(std::max(GetTailSize(), 0)); }
+
+tresult PLUGIN_API IPlugVST3::getState(IBStream* state)
+{
+  if (!state)
+    return kResultFalse;
+
+  DeliverFromProcessor();
+  IByteChunk chunk;
+  if (!SerializeState(chunk))
+    return kResultFalse;
+
+  int32 written = 0;
+  if (chunk.Size() > 0 &&
+      (state->write(chunk.GetData(), chunk.Size(), &written) != kResultOk || written != chunk.Size()))
+    return kResultFalse;
+
+  const int32_t bypass = GetBypassed() ? 1 : 0;
+  uint8_t bytes[4];
+  for (int i = 0; i < 4; i++)
+    bytes[i] = static_cast<uint8_t>((static_cast<uint32_t>(bypass) >> (8 * i)) & 0xFF);
+  written = 0;
+  if (state->write(bytes, 4, &written) != kResultOk || written != 4)
+    return kResultFalse;
+  return kResultOk;
+}
+
+tresult PLUGIN_API IPlugVST3::setState(IBStream* state)
+{
+  if (!state)
+    return kResultFalse;
+
+  // Read to the end. WaveLab reports failure on reads that still deliver data: keep those.
+  const int host = GetHost();
+  const bool tolerateFailedReads = host == kHostWaveLab;
+  IByteChunk chunk;
+  uint8_t buffer[128];
+  for (;;)
+  {
+    int32 got = 0;
+    const tresult result = state->read(buffer, sizeof(buffer), &got);
+    if (got <= 0)
+      break;
+    if (got > static_cast<int32>(sizeof(buffer)))
+      return kResultFalse; // a stream that claims more than it was asked for cannot be trusted
+    if (result != kResultOk && !tolerateFailedReads)
+      break;
+    chunk.PutBytes(buffer, got);
+    if (chunk.Size() > kMaxStateBytes)
+      return kResultFalse;
+  }
+
+  // A refused state must not leave a half-loaded plug-in behind: keep what we had to put it back.
+  IByteChunk previous;
+  const bool haveBackup = SerializeState(previous);
+
+  const int pos = UnserializeState(chunk, 0);
+  int32_t bypass = 0;
+  const bool complete = pos >= 0 && chunk.Get(&bypass, pos) > pos;
+
+  if (!complete)
+  {
+    if (haveBackup)
+      UnserializeState(previous, 0);
+    return kResultFalse;
+  }
+
+  UpdateParams(*this, static_cast<ParamValue>(bypass));
+  OnRestoreState();
+  return kResultOk;
+}
+
+// --- IEditController ---------------------------------------------------------------------------
+
+tresult PLUGIN_API IPlugVST3::getParameterInfo(int32 paramIndex, ParameterInfo& info)
+{
+  // The SDK container throws for an index outside its range; a host asking for one gets a plain refusal.
+  if (paramIndex < 0 || paramIndex >= parameters.getParameterCount())
+    return kResultFalse;
+  return SingleComponentEffect::getParameterInfo(paramIndex, info);
+}
+
+ParamValue PLUGIN_API IPlugVST3::getParamNormalized(ParamID tag)
+{
+  if (Parameter* parameter = parameters.getParameter(tag))
+    return parameter->getNormalized();
+  return 0.0;
+}
+
+tresult PLUGIN_API IPlugVST3::setParamNormalized(ParamID tag, ParamValue value)
+{
+  // Hosts mirror automation here regularly on the main thread: a good moment to deliver a latency change to a host
+  // that offers no run loop for the timer.
+  DeliverFromProcessor();
+  return SetParamNormalized(*this, tag, value) ? kResultOk : kResultFalse;
+}
+
+IPlugView* PLUGIN_API IPlugVST3::createView(const char* name)
+{
+  (void)name;
+  // The editor view arrives with the graphics layer; until then there is no view to offer.
+  return nullptr;
+}
+
+tresult PLUGIN_API IPlugVST3::getMidiControllerAssignment(int32 busIndex, int16 channel,
+                                                          CtrlNumber midiControllerNumber, ParamID& id)
+{
+  if (busIndex != 0 || channel > 0 || channel < 0)
+    return kResultFalse;
+  if (midiControllerNumber < 0 || midiControllerNumber >= kVST3NumMIDICCParamsPerChannel)
+    return kResultFalse;
+  id = static_cast<ParamID>(channel * kVST3NumMIDICCParamsPerChannel + midiControllerNumber) + kVST3MIDICCParamStartID;
+  return kResultOk;
+}
+
+tresult PLUGIN_API IPlugVST3::getProgramName(ProgramListID listId, int32 programIndex, String128 name)
+{
+  if (NPresets() <= 0 || listId != static_cast<ProgramListID>(kVST3PresetParamID))
+    return kResultFalse;
+  if (programIndex < 0 || programIndex >= NPresets())
+    return kResultFalse;
+  CopyAsciiToUTF16(name, 128, GetPresetName(programIndex));
+  return kResultOk;
+}
+
+// --- IInfoListener -------------------------------------------------------------------------------
+
+tresult PLUGIN_API IPlugVST3::setChannelContextInfos(IAttributeList* list)
+{
+  if (!list)
+    return kResultFalse;
+
+  // Reads a text whose length the host gives under lengthKey; absent lengths fall back to a String128.
+  auto readText = [list](IAttrID lengthKey, IAttrID textKey, WDL_String& dst)
+  {
+    int64 length = 127;
+    if (list->getInt(lengthKey, length) != kResultOk)
+      length = 127;
+    if (length < 0)
+      return;
+    length = std::min(length, kMaxChannelTextLen);
+    std::vector<TChar> text(static_cast<size_t>(length) + 1, 0);
+    if (list->getString(textKey, text.data(), static_cast<uint32>(text.size() * sizeof(TChar))) == kResultOk)
+    {
+      text.back() = 0;
+      UTF16ToUTF8(dst, text.data(), static_cast<int>(text.size()));
+    }
+  };
+
+  readText(ChannelContext::kChannelNameLengthKey, ChannelContext::kChannelNameKey, mChannelName);
+  readText(ChannelContext::kChannelUIDLengthKey, ChannelContext::kChannelUIDKey, mChannelUID);
+
+  int64 value = 0;
+  if (list->getInt(ChannelContext::kChannelIndexKey, value) == kResultOk)
+    mChannelIndex = static_cast<int>(value);
+  if (list->getInt(ChannelContext::kChannelColorKey, value) == kResultOk)
+    mChannelColor = static_cast<int>(static_cast<uint32>(value));
+  if (list->getInt(ChannelContext::kChannelIndexNamespaceOrderKey, value) == kResultOk)
+    mChannelNamespaceIndex = static_cast<int>(value);
+
+  readText(ChannelContext::kChannelIndexNamespaceLengthKey, ChannelContext::kChannelIndexNamespaceKey,
+           mChannelNamespace);
+  return kResultOk;
+}
+
+} // namespace iplug

@@ -1,0 +1,141 @@
+#include "IPlugVST3_Parameter.h"
+
+#include "pluginterfaces/base/ustring.h"
+
+#include <cmath>
+
+using namespace Steinberg;
+using namespace Steinberg::Vst;
+
+namespace iplug
+{
+
+void CopyAsciiToUTF16(TChar* dst, int dstSize, const char* src)
+{
+  if (!dst || dstSize <= 0)
+    return;
+  int i = 0;
+  if (src)
+  {
+    for (; i < dstSize - 1 && src[i]; i++)
+      dst[i] = static_cast<TChar>(static_cast<unsigned char>(src[i]));
+  }
+  dst[i] = 0;
+}
+
+void UTF16ToUTF8(WDL_String& dst, const TChar* src, int srcSize, int maxBytes)
+{
+  dst.Set("");
+  if (!src)
+    return;
+  std::string out;
+  for (int i = 0; i < srcSize && src[i]; i++)
+  {
+    uint32_t c = static_cast<uint16_t>(src[i]);
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < srcSize)
+    {
+      const uint32_t lo = static_cast<uint16_t>(src[i + 1]);
+      if (lo >= 0xDC00 && lo <= 0xDFFF)
+      {
+        c = 0x10000 + ((c - 0xD800) << 10) + (lo - 0xDC00);
+        i++;
+      }
+    }
+    if (c >= 0xD800 && c <= 0xDFFF)
+      c = 0xFFFD; // a lone surrogate is not text
+    char buf[4];
+    int n;
+    if (c < 0x80)
+    {
+      buf[0] = static_cast<char>(c);
+      n = 1;
+    }
+    else if (c < 0x800)
+    {
+      buf[0] = static_cast<char>(0xC0 | (c >> 6));
+      buf[1] = static_cast<char>(0x80 | (c & 0x3F));
+      n = 2;
+    }
+    else if (c < 0x10000)
+    {
+      buf[0] = static_cast<char>(0xE0 | (c >> 12));
+      buf[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      buf[2] = static_cast<char>(0x80 | (c & 0x3F));
+      n = 3;
+    }
+    else
+    {
+      buf[0] = static_cast<char>(0xF0 | (c >> 18));
+      buf[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      buf[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      buf[3] = static_cast<char>(0x80 | (c & 0x3F));
+      n = 4;
+    }
+    if (static_cast<int>(out.size()) + n > maxBytes)
+      break; // never split a character
+    out.append(buf, static_cast<size_t>(n));
+  }
+  dst.Set(out.c_str());
+}
+
+IPlugVST3Parameter::IPlugVST3Parameter(IParam* param, ParamID tag, UnitID unitID) : mIPlugParam(param)
+{
+  CopyAsciiToUTF16(info.title, 128, param->GetName());
+  CopyAsciiToUTF16(info.shortTitle, 128, "");
+  CopyAsciiToUTF16(info.units, 128, param->GetLabel());
+
+  precision = param->GetDisplayPrecision();
+
+  if (param->Type() == IParam::kTypeDouble)
+    info.stepCount = 0;
+  else
+    info.stepCount = static_cast<int32>(param->GetMax() - param->GetMin());
+
+  info.defaultNormalizedValue = valueNormalized = param->GetDefault(true);
+  info.flags = 0;
+  if (param->GetCanAutomate())
+    info.flags |= ParameterInfo::kCanAutomate;
+  if (param->Type() == IParam::kTypeEnum)
+    info.flags |= ParameterInfo::kIsList;
+  info.id = tag;
+  info.unitId = unitID;
+}
+
+void IPlugVST3Parameter::toString(ParamValue valueNormalized, String128 string) const
+{
+  WDL_String display;
+  mIPlugParam->GetDisplay(valueNormalized, true, display, true);
+  CopyAsciiToUTF16(string, 128, display.Get());
+}
+
+bool IPlugVST3Parameter::fromString(const TChar* string, ParamValue& valueNormalized) const
+{
+  WDL_String text;
+  UTF16ToUTF8(text, string, 128, 127);
+  const double v = mIPlugParam->StringToValue(text.Get());
+  valueNormalized = mIPlugParam->ToNormalized(v);
+  if (!std::isfinite(valueNormalized)) // unparsable text must not leak a NaN to the host
+    valueNormalized = 0.0;
+  return true;
+}
+
+ParamValue IPlugVST3Parameter::toPlain(ParamValue valueNormalized) const
+{
+  return mIPlugParam->FromNormalized(valueNormalized);
+}
+
+ParamValue IPlugVST3Parameter::toNormalized(ParamValue plainValue) const
+{
+  return mIPlugParam->ToNormalized(plainValue);
+}
+
+IPlugVST3BypassParameter::IPlugVST3BypassParameter()
+    : StringListParameter(STR16("Bypass"), kVST3BypassParamID, nullptr,
+                          ParameterInfo::kCanAutomate | ParameterInfo::kIsBypass | ParameterInfo::kIsList, kRootUnitId,
+                          nullptr)
+{
+  appendString(STR16("off"));
+  appendString(STR16("on"));
+}
+
+} // namespace iplug
