@@ -86,10 +86,12 @@ IPlugVST3Parameter::IPlugVST3Parameter(IParam* param, ParamID tag, UnitID unitID
 
   precision = param->GetDisplayPrecision();
 
-  if (param->Type() == IParam::kTypeDouble)
-    info.stepCount = 0;
-  else
+  // Only value types with discrete steps report them; a parameter never initialised is a plain 0..1 value.
+  const IParam::EParamKind type = param->Type();
+  if (type == IParam::kTypeBool || type == IParam::kTypeInt || type == IParam::kTypeEnum)
     info.stepCount = static_cast<int32>(param->GetMax() - param->GetMin());
+  else
+    info.stepCount = 0;
 
   info.defaultNormalizedValue = valueNormalized = param->GetDefault(true);
   info.flags = 0;

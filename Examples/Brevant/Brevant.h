@@ -1,0 +1,125 @@
+#pragma once
+// Brevant: a three-band dynamics processor. The plug-in class holds the parameter table, the engine cache the
+// signal chain reads, and the signal-chain blocks.
+
+#include "IPlugVST3.h"
+#include "config.h"
+
+#include "Biquad.h"
+#include "OSAA.h"
+#include "VUClass.h"
+#include "compressor.h"
+
+#include <cstdint>
+
+enum EParams
+{
+  kLowAttack = 0,
+  kLowRelease,
+  kLowInput,
+  kLowOutput,
+  kLowMix,
+  kMidAttack,
+  kMidRelease,
+  kMidInput,
+  kMidOutput,
+  kMidMix,
+  kHighAttack,
+  kHighRelease,
+  kHighInput,
+  kHighOutput,
+  kHighMix,
+  kLowXover,
+  kHighXover,
+  kGlobalInput,
+  kGlobalOutput,
+  kGlobalMix,
+  kLowMeter,
+  kMidMeter,
+  kHighMeter,
+  kLowSidechain,
+  kMidSidechain,
+  kHighSidechain,
+  kLowBypass,
+  kMidBypass,
+  kHighBypass,
+  kBypass,
+  kOversampling,
+  kNumParams
+};
+
+static_assert(kNumParams == brevant::kNumParams);
+
+/** One band's settings as the signal chain uses them. */
+struct BandSettings
+{
+  double attackMs = 0.0;
+  double releaseMs = 0.0;
+  double driveDb = 0.0; // the compressor threshold is 1 - driveDb
+  double shelfGainDb = 0.0;
+  double mix = 0.0;      // wet fraction 0..1
+  int32_t sidechain = 0; // 1: the detector listens to the side-chain input
+  int32_t active = 0;    // 1: the band is processed
+};
+
+/** Settings of the whole chain. */
+struct GlobalSettings
+{
+  double lowXoverHz = 0.0;
+  double highXoverHz = 0.0;
+  double inputGain = 0.0;  // linear
+  double outputGain = 0.0; // linear
+  double mix = 0.0;        // 0..1
+  int32_t active = 0;
+  int32_t osFactor = 0;  // 0 or 2
+  int32_t osLatency = 0; // 0 or 64 samples
+};
+
+class Brevant final : public iplug::IPlugVST3
+{
+public:
+  enum EBand
+  {
+    kBandLow = 0,
+    kBandMid,
+    kBandHigh,
+    kNumBands
+  };
+
+  explicit Brevant(const iplug::InstanceInfo& info);
+  ~Brevant() override;
+
+  void ProcessBlock(iplug::sample** inputs, iplug::sample** outputs, int nFrames) override;
+  void OnParamChange(int paramIdx) override;
+  void OnReset() override;
+  bool SerializeState(iplug::IByteChunk& chunk) const override;
+  int UnserializeState(const iplug::IByteChunk& chunk, int startPos) override;
+
+  const BandSettings& GetBandSettings(int band) const { return mBands[band]; }
+  const GlobalSettings& GetGlobalSettings() const { return mGlobal; }
+  compressor& GetCompressor(int band) { return mCompressors[band]; }
+
+private:
+  void DefineParameters();
+
+  // Engine cache, filled by OnParamChange and read by the signal chain.
+  BandSettings mBands[kNumBands];
+  GlobalSettings mGlobal;
+
+  // Signal chain.
+  compressor mCompressors[kNumBands]; // low, mid, high
+  Biquad mLowDetector;
+  Biquad mMidDetector;
+  Biquad mHighDetector;
+  Biquad mLowShelfL, mLowShelfR;
+  Biquad mMidBellL, mMidBellR;
+  Biquad mHighShelfL, mHighShelfR;
+  Biquad mInputFilterL, mInputFilterR;
+  double dcOffset = 1e-15;
+  // Per-sample scratch values of the chain.
+  double mInL = 0.0, mInR = 0.0;
+  double mDetLow = 0.0, mDetMid = 0.0, mDetHigh = 0.0;
+  double mGrLow = 0.0, mGrMid = 0.0, mGrHigh = 0.0;
+  OSAA mUpL, mUpR, mDownL, mDownR;
+  VUClass mLowVU{1.0}, mMidVU{1.0}, mHighVU{1.0};
+};
