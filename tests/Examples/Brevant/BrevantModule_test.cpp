@@ -11,6 +11,8 @@
 
 #include <dlfcn.h>
 
+#include <cmath>
+
 using namespace Steinberg;
 using namespace Steinberg::Vst;
 using namespace vst3test;
@@ -59,7 +61,9 @@ TEST(BrevantModule, LoadsAndRunsLikeInAHost)
     in.Fill(0.5f);
     ProcessData data = MakeProcessData(in, out, 128);
     EXPECT_EQ(processor->process(data), kResultOk);
-    EXPECT_EQ(out.at(0, 1, 127), 0.5f);
+    // Processed: the input band-pass starts taking the constant away.
+    EXPECT_TRUE(std::isfinite(out.at(0, 1, 127)));
+    EXPECT_LT(out.at(0, 1, 127), 0.49f);
     processor->setProcessing(false);
     component->setActive(false);
 

@@ -1,5 +1,5 @@
 // The plug-in class as the framework and a host drive it: parameter table, engine cache, reset, state, and
-// (until the signal chain's block processing exists) unchanged audio.
+// unchanged audio while bypassed (the host's bypass or the plug-in's own "Bypass" switch).
 
 #include "Brevant.h"
 #include "IPlugByteChunk.h"
@@ -236,12 +236,13 @@ TEST(Brevant, StateRoundTrip)
   EXPECT_EQ(c->GetBandSettings(Brevant::kBandLow).attackMs, 10.0);
 }
 
-TEST(Brevant, AudioPassesUnchanged)
+TEST(Brevant, BypassedAudioPassesUnchanged)
 {
   for (int32 size : {kSample32, kSample64})
   {
     Instance b;
     b.Start(size);
+    b.Automate({{kBypass, 0.0}});
     auto check = [&](auto zero)
     {
       using T = decltype(zero);
