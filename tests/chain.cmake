@@ -15,3 +15,12 @@ if(TARGET brevant_plugin AND TARGET brevant_host)
   target_include_directories(test_chain_rt PRIVATE ${_chain}/chain ${CMAKE_CURRENT_SOURCE_DIR}/IPlug/VST3)
   set_target_properties(test_chain_rt PROPERTIES ENABLE_EXPORTS ON)
 endif()
+
+# The demo renders through the bundle and reports (a short mix keeps it quick).
+if(TARGET brevant-demo AND TARGET Brevant)
+  get_target_property(_bundle Brevant BREVANT_VST3_BUNDLE_DIR)
+  add_test(NAME brevant_demo_renders
+    COMMAND brevant-demo --bundle ${_bundle} --out ${CMAKE_CURRENT_BINARY_DIR}/demo --seconds 2)
+  set_tests_properties(brevant_demo_renders PROPERTIES
+    PASS_REGULAR_EXPRESSION "low +-[0-9.]+ dB / +-[0-9.]+ dB.*realtime factor: [0-9]+x")
+endif()
