@@ -1,11 +1,9 @@
 #include "IGraphicsEditorDelegate.h"
 
+#include "IGraphics.h"
 #include "IPlugByteChunk.h"
 
 #include <cmath>
-
-// The branches marked "open editor" run only while a graphics context exists. The graphics core supplies
-// IGraphics; until it is linked in here those branches hold the call path and nothing else.
 
 namespace iplug
 {
@@ -18,8 +16,10 @@ IGEditorDelegate::~IGEditorDelegate()
 {
   if (mGraphics)
   {
-    // Open editor: close its window and delete the context (graphics core).
+    IGraphics* graphics = mGraphics;
     mGraphics = nullptr;
+    graphics->CloseWindow();
+    delete graphics;
   }
 }
 
@@ -36,14 +36,11 @@ void* IGEditorDelegate::OpenWindow(void* parent)
   {
     mGraphics = CreateGraphics();
     if (mGraphics && HasUsableSize(mLastWidth, mLastHeight, mLastScale))
-    {
-      // Open editor: resize to the remembered size and scale with a platform resize (graphics core).
-    }
+      mGraphics->Resize(mLastWidth, mLastHeight, mLastScale, true);
   }
   if (!mGraphics)
     return nullptr;
-  // Open editor: return the platform view that the context opens inside parent (graphics core).
-  return nullptr;
+  return mGraphics->OpenWindow(parent);
 }
 
 void IGEditorDelegate::CloseWindow()
@@ -55,7 +52,11 @@ void IGEditorDelegate::CloseWindow()
   OnUIClose();
   if (mGraphics)
   {
-    // Open editor: remember its width, height and draw scale, close its window and delete it (graphics core).
+    mLastWidth = mGraphics->Width();
+    mLastHeight = mGraphics->Height();
+    mLastScale = mGraphics->GetDrawScale();
+    mGraphics->CloseWindow();
+    delete mGraphics;
     mGraphics = nullptr;
   }
   mClosing = false;
@@ -63,53 +64,44 @@ void IGEditorDelegate::CloseWindow()
 
 void IGEditorDelegate::SetScreenScale(float scale)
 {
-  (void)scale;
   if (mGraphics)
-  {
-    // Open editor: forward the screen scale (graphics core).
-  }
+    mGraphics->SetScreenScale(scale);
 }
 
 bool IGEditorDelegate::OnKeyDown(const IKeyPress& key)
 {
-  (void)key;
-  if (mGraphics)
-  {
-    // Open editor: pass the key with the current mouse position to its key handler (graphics core).
-  }
-  return false;
+  if (!mGraphics)
+    return false;
+  float x = 0.f;
+  float y = 0.f;
+  mGraphics->GetMouseLocation(x, y);
+  return mGraphics->OnKeyDown(x, y, key);
 }
 
 bool IGEditorDelegate::OnKeyUp(const IKeyPress& key)
 {
-  (void)key;
-  if (mGraphics)
-  {
-    // Open editor: pass the key with the current mouse position to its key handler (graphics core).
-  }
-  return false;
+  if (!mGraphics)
+    return false;
+  float x = 0.f;
+  float y = 0.f;
+  mGraphics->GetMouseLocation(x, y);
+  return mGraphics->OnKeyUp(x, y, key);
 }
 
 void IGEditorDelegate::SendControlValueFromDelegate(int ctrlTag, double normalizedValue)
 {
-  (void)ctrlTag;
-  (void)normalizedValue;
-  if (mGraphics)
-  {
-    // Open editor: the control with ctrlTag, if any, takes the value as from the delegate (graphics core).
-  }
+  if (!mGraphics)
+    return;
+  if (IControl* control = mGraphics->GetControlWithTag(ctrlTag))
+    control->SetValueFromDelegate(normalizedValue, 0);
 }
 
 void IGEditorDelegate::SendControlMsgFromDelegate(int ctrlTag, int msgTag, int dataSize, const void* data)
 {
-  (void)ctrlTag;
-  (void)msgTag;
-  (void)dataSize;
-  (void)data;
-  if (mGraphics)
-  {
-    // Open editor: the control with ctrlTag, if any, receives the message (graphics core).
-  }
+  if (!mGraphics)
+    return;
+  if (IControl* control = mGraphics->GetControlWithTag(ctrlTag))
+    control->OnMsgFromDelegate(msgTag, dataSize, data);
 }
 
 void IGEditorDelegate::SendParameterValueFromDelegate(int paramIdx, double value, bool normalized)
@@ -119,7 +111,13 @@ void IGEditorDelegate::SendParameterValueFromDelegate(int paramIdx, double value
     const IParam* param = GetParam(paramIdx);
     if (param && !normalized)
       value = param->ToNormalized(value);
-    // Open editor: every control value linked to paramIdx takes value as from the delegate (graphics core).
+    mGraphics->ForControlWithParam(paramIdx,
+                                   [paramIdx, value](IControl* control)
+                                   {
+                                     for (int v = 0; v < control->NVals(); v++)
+                                       if (control->GetParamIdx(v) == paramIdx)
+                                         control->SetValueFromDelegate(value, v);
+                                   });
   }
   OnParamChangeUI(paramIdx, kDelegate);
 }
@@ -128,7 +126,12 @@ void IGEditorDelegate::SendMidiMsgFromDelegate(const IMidiMsg& msg)
 {
   if (mGraphics)
   {
-    // Open editor: every control that wants MIDI receives msg (graphics core).
+    mGraphics->ForAllControlsFunc(
+        [&msg](IControl* control)
+        {
+          if (control->GetWantsMidi())
+            control->OnMidi(msg);
+        });
   }
   OnMidiMsgUI(msg);
 }
@@ -140,7 +143,9 @@ bool IGEditorDelegate::SerializeEditorState(IByteChunk& chunk) const
   float scale = mLastScale;
   if (mGraphics)
   {
-    // Open editor: take width, height and draw scale from the context (graphics core).
+    width = mGraphics->Width();
+    height = mGraphics->Height();
+    scale = mGraphics->GetDrawScale();
   }
   chunk.Put(&width);
   chunk.Put(&height);
@@ -160,9 +165,7 @@ int IGEditorDelegate::UnserializeEditorState(const IByteChunk& chunk, int startP
   if (mGraphics)
   {
     if (HasUsableSize(width, height, scale))
-    {
-      // Open editor: resize to width, height and scale with a platform resize (graphics core).
-    }
+      mGraphics->Resize(width, height, scale, true);
   }
   else
   {
@@ -179,6 +182,12 @@ void IGEditorDelegate::LayoutUI(IGraphics* graphics)
 {
   if (mLayoutFunc)
     mLayoutFunc(graphics);
+}
+
+void IGEditorDelegate::PopupHostContextMenuForParam(int paramIdx, const IPopupMenu& menu,
+                                                    Steinberg::Vst::IContextMenuTarget* target, int x, int y)
+{
+  (void)paramIdx, (void)menu, (void)target, (void)x, (void)y;
 }
 
 } // namespace igraphics

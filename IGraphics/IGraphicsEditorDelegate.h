@@ -6,12 +6,18 @@
 
 #include <functional>
 
+namespace Steinberg::Vst
+{
+class IContextMenuTarget;
+}
+
 namespace iplug
 {
 namespace igraphics
 {
 
 class IGraphics;
+class IPopupMenu;
 
 class IGEditorDelegate : public IEditorDelegate
 {
@@ -40,6 +46,11 @@ public:
   virtual IGraphics* CreateGraphics();
   /** Lays the editor out through mLayoutFunc, when set. */
   virtual void LayoutUI(IGraphics* graphics);
+  /** Shows the host's context menu for paramIdx at (x, y) in view pixels, with the control's own items from
+   *  menu appended; choosing one of those calls target->executeMenuItem(item index). The host binding supplies
+   *  the menu; without one nothing happens. */
+  virtual void PopupHostContextMenuForParam(int paramIdx, const IPopupMenu& menu,
+                                            Steinberg::Vst::IContextMenuTarget* target, int x, int y);
 
   bool SerializeEditorSize(IByteChunk& chunk) const { return SerializeEditorState(chunk); }
   int UnserializeEditorSize(const IByteChunk& chunk, int startPos) { return UnserializeEditorState(chunk, startPos); }

@@ -174,10 +174,7 @@ Timer::~Timer()
   ITimerFunction destroyed;
   if (!mCore->OnTickThread()) // else the tick destroys it once the callback has returned
     destroyed = std::move(mCore->mFunc);
-  IRunLoop* runLoop = std::exchange(mCore->mRunLoop, nullptr);
   lock.unlock();
-  if (runLoop)
-    runLoop->release();
   destroyed = nullptr;
   mCore->release();
 }
@@ -189,20 +186,24 @@ void Timer::Stop()
   mCore->mCV.notify_all();
   if (!mCore->OnTickThread())
     mCore->mCV.wait(lock, [this] { return !mCore->mInTick; });
-  IRunLoop* registeredWith = mCore->mRegistered ? mCore->mRunLoop : nullptr;
-  mCore->mRegistered = false;
+  const bool wasRegistered = std::exchange(mCore->mRegistered, false);
+  IRunLoop* runLoop = std::exchange(mCore->mRunLoop, nullptr); // a stopped timer needs no run loop
   std::thread thread = mCore->RetireThread();
   lock.unlock();
   // The host's lock may be held around its own onTimer calls, so it is never called under ours.
-  if (registeredWith)
-    registeredWith->unregisterTimer(mCore);
+  if (runLoop)
+  {
+    if (wasRegistered)
+      runLoop->unregisterTimer(mCore);
+    runLoop->release();
+  }
   Core::FinishThread(std::move(thread));
 }
 
 void Timer::SetRunLoop(IRunLoop* runLoop)
 {
   std::unique_lock lock(mCore->mMutex);
-  if (runLoop == mCore->mRunLoop)
+  if (mCore->mStopped || runLoop == mCore->mRunLoop)
     return;
   if (runLoop)
     runLoop->addRef();

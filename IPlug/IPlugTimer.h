@@ -45,12 +45,12 @@ public:
   Timer(const Timer&) = delete;
   Timer& operator=(const Timer&) = delete;
 
-  /** Stops for good. No tick starts afterwards; see the guarantees above. */
+  /** Stops for good and lets go of the run loop. No tick starts afterwards; see the guarantees above. */
   void Stop();
 
   /** Moves the ticks onto the host's run loop (UI thread), or back to the fallback when runLoop is null. The timer
-   * keeps a reference to the run loop until it is replaced or the timer is destroyed. If the run loop refuses the
-   * timer, the fallback takes over. Call from the UI thread, not from inside the timer's callback. */
+   * keeps a reference to the run loop until it is replaced or the timer stops. If the run loop refuses the timer,
+   * the fallback takes over. Ignored once stopped. Call from the UI thread, not from inside the timer's callback. */
   void SetRunLoop(Steinberg::Linux::IRunLoop* runLoop);
 
   bool IsRunning() const;

@@ -26,3 +26,13 @@ target_compile_definitions(test_tools PRIVATE
 add_dependencies(test_tools TestGain NoEntry brevant-host)
 brevant_warnings(test_tools)
 gtest_discover_tests(test_tools DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+
+# Tests with threads: also run under ThreadSanitizer (label "concurrency").
+add_executable(test_tools_threads ${_tools}/concurrency/HostThreads_test.cpp)
+target_include_directories(test_tools_threads PRIVATE ${_tools}/TestGainPlugin)
+target_link_libraries(test_tools_threads PRIVATE brevant_host GTest::gtest GTest::gtest_main)
+target_compile_definitions(test_tools_threads PRIVATE
+  TESTGAIN_BUNDLE="$<TARGET_PROPERTY:TestGain,BREVANT_VST3_BUNDLE_DIR>")
+add_dependencies(test_tools_threads TestGain)
+brevant_warnings(test_tools_threads)
+gtest_discover_tests(test_tools_threads DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300 LABELS concurrency)

@@ -59,6 +59,8 @@ TEST(Timer, StopInsideItsOwnCallback)
   FakeRunLoop other;
   t.SetRunLoop(&other);
   EXPECT_EQ(other.NumTimers(), 0u);
+  EXPECT_EQ(other.refCount, 1u);
+  EXPECT_EQ(loop.refCount, 1u); // stopping let go of the run loop
 }
 
 TEST(Timer, OwnerDestroyedInsideItsCallback)

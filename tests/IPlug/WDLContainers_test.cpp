@@ -91,8 +91,24 @@ TEST(WDLMutex, IsRecursiveAndExcludesOthers)
     WDL_MutexLock inner(&m); // a recursive lock must not deadlock
     ++counter;
   }
-  std::thread a([&] { for (int i = 0; i < 10000; ++i) { WDL_MutexLock l(&m); ++counter; } });
-  std::thread b([&] { for (int i = 0; i < 10000; ++i) { WDL_MutexLock l(&m); ++counter; } });
+  std::thread a(
+      [&]
+      {
+        for (int i = 0; i < 10000; ++i)
+        {
+          WDL_MutexLock l(&m);
+          ++counter;
+        }
+      });
+  std::thread b(
+      [&]
+      {
+        for (int i = 0; i < 10000; ++i)
+        {
+          WDL_MutexLock l(&m);
+          ++counter;
+        }
+      });
   a.join();
   b.join();
   EXPECT_EQ(counter, 20001);
