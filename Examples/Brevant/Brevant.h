@@ -102,6 +102,7 @@ public:
 private:
   void DefineParameters();
 
+protected:
   // Engine cache, filled by OnParamChange and read by the signal chain.
   BandSettings mBands[kNumBands];
   GlobalSettings mGlobal;

@@ -32,7 +32,12 @@ IPlugVST3::IPlugVST3(const InstanceInfo& info, const Config& config)
   CreateTimer();
 }
 
-IPlugVST3::~IPlugVST3() = default;
+IPlugVST3::~IPlugVST3()
+{
+  // No tick may reach this object once its parts start going away.
+  if (mTimer)
+    mTimer->Stop();
+}
 
 // --- framework hooks --------------------------------------------------------------------------
 

@@ -1,11 +1,10 @@
 #pragma once
-// A small effect on the VST3 binding that records what the binding calls on it. Its processing doubles the main
-// channels, so processed and passed-through audio can be told apart.
+// A small effect on the VST3 binding that records what the binding calls on it. It doubles the main channels, so
+// processed and passed-through audio can be told apart.
 
 #include "IPlugVST3.h"
 #include "VST3TestHost.h"
 
-#include <string>
 #include <vector>
 
 struct TestPlugOptions
@@ -13,13 +12,11 @@ struct TestPlugOptions
   bool midiIn = false;
   bool midiOut = false;
   int type = 0;
-  int nPresets = 1;
-  const char* io = "1-1 1.1-1 1.2-1 1.2-2 2.1-1 2.1-2 2-2 2.2-2";
 };
 
 enum ETestParams
 {
-  kTestGain = 0, // double, -12..12 dB, step 0.1
+  kTestGain = 0, // double -12..12 dB, step 0.1
   kTestSteps,    // int 0..10
   kTestMode,     // enum A/B/C, group "Modes"
   kTestHidden,   // not automatable, group "Modes"
@@ -35,22 +32,14 @@ public:
   {
     iplug::Config c;
     c.nParams = kNumTestParams;
-    c.nPresets = o.nPresets;
-    c.channelIOStr = o.io;
-    c.pluginName = "TestPlug";
-    c.productName = "TestPlug";
-    c.mfrName = "Quillmere";
-    c.vendorVersion = 0x10000;
-    c.uniqueID = iplug::FourCC("TsPl");
-    c.mfrID = iplug::FourCC("Qlmr");
+    c.nPresets = 1;
+    c.channelIOStr = "1-1 1.1-1 1.2-1 1.2-2 2.1-1 2.1-2 2-2 2.2-2";
     c.plugDoesMidiIn = o.midiIn;
     c.plugDoesMidiOut = o.midiOut;
-    c.plugDoesChunks = true;
     c.plugType = o.type;
     c.plugHasUI = true;
     c.plugWidth = 300;
     c.plugHeight = 200;
-    c.bundleID = "com.Quillmere.vst3.TestPlug";
     return c;
   }
 
@@ -65,11 +54,8 @@ public:
     GetParam(kTestSwitch)->InitBool("Switch", false);
   }
 
-  // Widened access for the tests.
   using IPlugAPIBase::mMidiMsgsFromEditor;
   using IPlugAPIBase::mMidiMsgsFromProcessor;
-  using IPlugAPIBase::mSysExDataFromEditor;
-  using IPlugProcessor::NChannelsConnected;
 
   void ProcessBlock(iplug::sample** inputs, iplug::sample** outputs, int nFrames) override
   {
@@ -83,12 +69,8 @@ public:
       SendMidiMsg(m);
     midiToSend.clear();
     if (latencyToSet >= 0)
-    {
-      SetLatency(latencyToSet);
-      latencyToSet = -1;
-    }
+      SetLatency(std::exchange(latencyToSet, -1));
   }
-
   void OnParamChange(int idx, iplug::EParamSource source, int offset) override
   {
     changes.push_back({idx, source, offset, GetParam(idx)->Value()});
@@ -97,7 +79,6 @@ public:
   void ProcessMidiMsg(const iplug::IMidiMsg& msg) override { midiIn.push_back(msg); }
   void ProcessSysEx(iplug::ISysEx& msg) override { sysexIn.emplace_back(msg.mData, msg.mData + msg.mSize); }
   void OnReset() override { resets++; }
-  void OnActivate(bool active) override { activations.push_back(active); }
 
   struct Change
   {
@@ -106,27 +87,24 @@ public:
     int offset;
     double value;
   };
-  std::vector<Change> changes;
-  std::vector<Change> uiChanges;
-  std::vector<iplug::IMidiMsg> midiIn;
-  std::vector<iplug::IMidiMsg> midiToSend;
+  std::vector<Change> changes, uiChanges;
+  std::vector<iplug::IMidiMsg> midiIn, midiToSend;
   std::vector<std::vector<uint8_t>> sysexIn;
   std::vector<int> blocks;
-  std::vector<bool> activations;
   int resets = 0;
   int connectedInputs = 0;
   double lastSidechain = 0.0;
   int latencyToSet = -1;
 };
 
-/** Owns a TestPlugVST3 through its reference count, initialised as a host does it. */
+/** A TestPlugVST3 owned through its reference count and initialised as a host does it. */
 struct TestInstance
 {
   explicit TestInstance(const TestPlugOptions& o = {}, Steinberg::FUnknown* context = nullptr)
       : plug(new TestPlugVST3(o))
   {
     plug->initialize(context ? context : &defaultHost);
-    plug->setComponentHandler(&handler);
+    plug->setComponentHandler(handler);
   }
   ~TestInstance()
   {
@@ -137,9 +115,9 @@ struct TestInstance
   TestPlugVST3* operator->() { return plug; }
 
   /** setupProcessing, main buses on, processing started. */
-  void Start(Steinberg::int32 sampleSize, Steinberg::int32 maxBlock = 64, double rate = 48000.0)
+  void Start(Steinberg::int32 sampleSize, Steinberg::int32 maxBlock = 64)
   {
-    Steinberg::Vst::ProcessSetup setup{Steinberg::Vst::kRealtime, sampleSize, maxBlock, rate};
+    Steinberg::Vst::ProcessSetup setup{Steinberg::Vst::kRealtime, sampleSize, maxBlock, 48000.0};
     plug->setupProcessing(setup);
     plug->activateBus(Steinberg::Vst::kAudio, Steinberg::Vst::kInput, 0, true);
     plug->activateBus(Steinberg::Vst::kAudio, Steinberg::Vst::kOutput, 0, true);
@@ -147,8 +125,20 @@ struct TestInstance
     plug->setProcessing(true);
   }
 
+  /** One 64-bit block of silence carrying these parameter changes (id, offset, value). */
+  void Automate(std::vector<std::tuple<Steinberg::Vst::ParamID, Steinberg::int32, double>> points, int nFrames = 16)
+  {
+    vst3test::Buses<double> in({2}, nFrames), out({2}, nFrames);
+    Steinberg::Vst::ProcessData data = vst3test::MakeProcessData(in, out, nFrames);
+    vst3test::ParameterChanges changes;
+    for (auto& [id, offset, value] : points)
+      changes.Add(id, offset, value);
+    data.inputParameterChanges = &changes;
+    plug->process(data);
+  }
+
   // The host's objects outlive the plug-in, which holds references to them until terminate.
-  vst3test::HostApplication defaultHost;
-  vst3test::ComponentHandler handler;
+  vst3test::NamedHost defaultHost;
+  Steinberg::IPtr<vst3test::ComponentHandler> handler = Steinberg::owned(new vst3test::ComponentHandler);
   TestPlugVST3* plug;
 };
