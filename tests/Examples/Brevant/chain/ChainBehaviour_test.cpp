@@ -72,11 +72,11 @@ TEST(ChainBehaviour, BypassPassesInputAndRestsMetersAndLatency)
   // Nothing runs while bypassed; the needles rest and the latency goes.
   EXPECT_EQ(plug->GetCompressor(Brevant::kBandLow).envelope, envelope);
   EXPECT_EQ(plug->getLatencySamples(), 0u);
-  plug.handler.restarts.clear();
+  plug.handler.Clear();
   plug->DeliverFromProcessor();
   for (int b = 0; b < 3; b++)
     EXPECT_EQ(plug.Meter(b), 1.0);
-  EXPECT_EQ(plug.handler.restarts, std::vector<int32>{kLatencyChanged});
+  EXPECT_EQ(plug.handler.Restarts(), std::vector<int32>{kLatencyChanged});
 }
 
 TEST(ChainBehaviour, OversamplingDelaysBy64AndReportsItAfterTheBlock)
@@ -99,9 +99,9 @@ TEST(ChainBehaviour, OversamplingDelaysBy64AndReportsItAfterTheBlock)
       if (pos == 0)
       {
         // Stored with the block; the host is told on the main thread.
-        EXPECT_TRUE(plug.handler.restarts.empty());
+        EXPECT_TRUE(plug.handler.Restarts().empty());
         plug->DeliverFromProcessor();
-        restarts = plug.handler.restarts;
+        restarts = plug.handler.Restarts();
       }
     }
     return s.outL;

@@ -74,14 +74,14 @@ public:
   /** Plain values through the host's automation path; applied with the next process call. */
   void Queue(vst3test::ParameterChanges& changes, int idx, double plain)
   {
-    changes.Add(static_cast<ParamID>(idx), {{0, plug->GetParam(idx)->ToNormalized(plain)}});
+    changes.Add(static_cast<ParamID>(idx), 0, plug->GetParam(idx)->ToNormalized(plain));
   }
 
   /** What the main thread has been handed: meter readings as the controller shows them. */
   double Meter(int band) { return plug->getParamNormalized(static_cast<ParamID>(kLowMeter + band)); }
 
   vst3test::RunLoop runLoop;
-  vst3test::HostApplication host;
+  vst3test::NamedHost host;
   vst3test::ComponentHandler handler;
   Brevant* plug;
 };

@@ -50,7 +50,7 @@ void RunAgainstReference(double sampleRate, size_t length, uint64_t seed)
       if (idx == kBypass && rng.Uniform() < 0.7)
         continue;
       const double normalized = idx >= kLowSidechain ? (rng.Uniform() < 0.5 ? 0.0 : 1.0) : rng.Uniform();
-      changes.Add(static_cast<ParamID>(idx), {{0, normalized}});
+      changes.Add(static_cast<ParamID>(idx), 0, normalized);
       changed.push_back(idx);
     }
     if (block % 37 == 5) // drive the bands hard for a while, whatever the random walk did

@@ -62,12 +62,12 @@ void RunBlocks(int32 sampleSize)
     for (int n = rng.Below(4); n > 0; n--)
     {
       const int idx = rng.Below(kNumParams);
-      changes.Add(static_cast<ParamID>(idx), {{rng.Below(kBlock), rng.Uniform()}});
+      changes.Add(static_cast<ParamID>(idx), rng.Below(kBlock), rng.Uniform());
     }
     if (b % 7 == 0)
       plug.Queue(changes, kOversampling, (b / 7) % 2);
     if (b % 11 == 0)
-      changes.Add(iplug::kVST3BypassParamID, {{0, (b / 11) % 3 == 0 ? 1.0 : 0.0}});
+      changes.Add(iplug::kVST3BypassParamID, 0, (b / 11) % 3 == 0 ? 1.0 : 0.0);
     if (b % 50 == 25)
       plug->activateBus(kAudio, kInput, 1, (b / 50) % 2 == 0);
     const size_t pos = static_cast<size_t>(b % 64) * kBlock;
