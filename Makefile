@@ -3,7 +3,7 @@ BUILD ?= build
 GENERATOR ?= Ninja
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build test asan tsan fuzz clean
+.PHONY: deps configure build test demo asan tsan fuzz clean
 
 deps:
 	scripts/install-deps
@@ -16,6 +16,11 @@ build: configure
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# Renders a mix made in code through the bundle and prints what the chain did; files go to $(BUILD)/demo.
+demo: configure
+	cmake --build $(BUILD) -j $(JOBS) --target Brevant brevant-host brevant-demo
+	$(BUILD)/tools/demo/brevant-demo --bundle $(BUILD)/Brevant.vst3 --out $(BUILD)/demo
 
 # Address + undefined-behaviour sanitizers over the whole suite.
 asan: deps

@@ -421,6 +421,8 @@ bool RenderBlocks(HostedPlugin& plug, const AudioData& input, const AudioData& s
         std::copy(outBuf[c].begin(), outBuf[c].begin() + n, output.channels[c].begin() + pos);
     }
     pos += n;
+    // The plug-in's main-thread work (timers on the host run loop) follows the rendered audio time.
+    plug.Idle(n * 1000.0 / plug.GetProcessSetup().sampleRate);
     uint32 latency = 0;
     if (plug.TakeLatencyChange(latency))
       out << "latency changed: " << latency << " samples (after frame " << pos << ")\n";

@@ -586,6 +586,8 @@ bool HostedPlugin::SetState(const std::vector<std::uint8_t>& data)
 
 //--- Latency -----------------------------------------------------------------------------------------
 
+void HostedPlugin::Idle(double ms) { HostModule::Host().RunLoop().Advance(ms); }
+
 uint32 HostedPlugin::LatencySamples() const { return mProcessor->getLatencySamples(); }
 
 uint32 HostedPlugin::TailSamples() const { return mProcessor->getTailSamples(); }

@@ -121,6 +121,10 @@ public:
   bool Process(Steinberg::int32 numSamples, std::span<double* const> in, std::span<double* const> out,
                std::span<double* const> sidechain = {});
   Steinberg::tresult LastProcessResult() const { return mLastProcessResult; }
+  // Main-thread work between blocks: advances the host's run loop (shared by every instance) by ms and runs the
+  // plug-in timers that fell due, e.g. meter readings and latency changes handed over from the audio thread. A
+  // render calls it after each block with the block's duration.
+  void Idle(double ms);
   // Transport sent with each block; the sample and musical positions advance after every block.
   Steinberg::Vst::ProcessContext& Context() { return mContext; }
   // Parameter changes and events the processor sent in the last block.
