@@ -35,6 +35,13 @@ IPlugAPIBase::~IPlugAPIBase()
     mHostRunLoop->release(); // the timer holds its own reference until it is destroyed
 }
 
+void IPlugAPIBase::SetHost(const char* name, int version)
+{
+  IPluginBase::SetHost(name, version);
+  HostSpecificInit();
+  OnHostIdentified();
+}
+
 bool IPlugAPIBase::CompareState(const uint8_t* data, int startPos) const
 {
   if (!data || startPos < 0)

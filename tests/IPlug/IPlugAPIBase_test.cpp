@@ -43,6 +43,15 @@ TEST(IPlugAPIBase, ConstructionTakesTheConfig)
   EXPECT_EQ(p.GetAAXViewInterface(), nullptr);
 }
 
+TEST(IPlugAPIBase, SetHostIdentifiesThenCallsTheHostHooks)
+{
+  RecordingPlug p;
+  p.SetHost("Ardour 8", 0x80000);
+  EXPECT_EQ(p.GetHost(), kHostArdour);
+  EXPECT_EQ(p.GetHostVersion(false), 0x80000);
+  EXPECT_EQ(p.ownLog, (Log{"hostInit 28", "hostIdentified"}));
+}
+
 TEST(IPlugAPIBase, EditorGestureReachesHostThenPlugin)
 {
   RecordingPlug p;

@@ -74,6 +74,8 @@ public:
     Log("resize " + std::to_string(w) + "x" + std::to_string(h));
     return resizeResult;
   }
+  void HostSpecificInit() override { Log("hostInit " + std::to_string(GetHost())); }
+  void OnHostIdentified() override { Log("hostIdentified"); }
   void OnLatencyChangeUI(int latency) override { Log("latency " + std::to_string(latency)); }
   void OnIdle() override
   {
