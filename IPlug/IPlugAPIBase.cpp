@@ -168,8 +168,8 @@ void IPlugAPIBase::DeliverFromProcessor()
 
 void IPlugAPIBase::OnTimer(Timer& timer)
 {
-  // All of this moves editor controls or calls the host, which only the UI thread may do.
-  if (!timer.IsUIThreadTick())
+  // All of this moves editor controls or calls the host, which a background tick must not do.
+  if (timer.IsBackgroundTick())
     return;
   DeliverFromProcessor();
   OnIdle();

@@ -190,6 +190,11 @@ TEST(IPlugAPIBase, TimerWithoutEditorOnlyIdles)
   p.SendLatencyChangeFromProcessor(0); // the host still needs to hear of latency changes
   loop.Fire();
   EXPECT_EQ(p.ownLog, (Log{"latency 0", "idle"}));
+
+  // Called on the main thread outside a tick, it does the same work.
+  p.ownLog.clear();
+  p.OnTimer(*p.GetTimer());
+  EXPECT_EQ(p.ownLog, (Log{"idle"}));
 }
 
 TEST(IPlugAPIBase, TimerStoppedFromItsOwnTick)

@@ -41,6 +41,7 @@ public:
   }
 
   using IPlugAPIBase::mMidiMsgsFromEditor;
+  using IPlugAPIBase::OnTimer;
   using IPlugAPIBase::mMidiMsgsFromProcessor;
   using IPlugAPIBase::mParamChangeFromProcessor;
   using IPlugAPIBase::mSysexBuf;
