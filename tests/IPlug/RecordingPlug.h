@@ -41,12 +41,12 @@ public:
   }
 
   using IPlugAPIBase::mMidiMsgsFromEditor;
-  using IPlugAPIBase::OnTimer;
   using IPlugAPIBase::mMidiMsgsFromProcessor;
   using IPlugAPIBase::mParamChangeFromProcessor;
   using IPlugAPIBase::mSysexBuf;
   using IPlugAPIBase::mSysExDataFromEditor;
   using IPlugAPIBase::mSysExDataFromProcessor;
+  using IPlugAPIBase::OnTimer;
 
   void BeginInformHostOfParamChange(int idx) override { Log("begin " + std::to_string(idx)); }
   void EndInformHostOfParamChange(int idx) override { Log("end " + std::to_string(idx)); }
