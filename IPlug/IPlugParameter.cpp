@@ -289,7 +289,8 @@ void IParam::Init(const IParam& source, const char* searchStr, const char* repla
 
 double IParam::Round(double x)
 {
-  return x >= 0.0 ? std::trunc(x + kHalfDown) : std::trunc(x - kHalfDown);
+  const double r = x >= 0.0 ? std::trunc(x + kHalfDown) : std::trunc(x - kHalfDown);
+  return r == 0.0 ? 0.0 : r; // small negatives give +0, so a stepped value restores to the same bits
 }
 
 int IParam::ToInt(double x)
