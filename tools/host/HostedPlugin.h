@@ -88,7 +88,8 @@ public:
 
   //--- Parameters (through the controller)
   std::vector<ParamDescription> Params() const;
-  // By title: exact, else ignoring case, else by short title.
+  // By title: exact (a plug-in parameter before the host bypass of the same title), else ignoring case,
+  // else by short title; "#ID" by id.
   std::optional<ParamDescription> FindParam(const std::string& title) const;
   double GetParamNormalized(Steinberg::Vst::ParamID id) const;
   double NormalizedToPlain(Steinberg::Vst::ParamID id, double normalized) const;

@@ -52,6 +52,11 @@ TEST(BrevantHosted, ProcessesAndKeepsItsState)
   EXPECT_TRUE(plug->SetBusArrangements({SpeakerArr::kMono, SpeakerArr::kMono}, {SpeakerArr::kMono}));
   EXPECT_TRUE(plug->SetBusArrangements({SpeakerArr::kStereo, SpeakerArr::kStereo}, {SpeakerArr::kStereo}));
   ASSERT_TRUE(plug->SetParamPlain(plug->FindParam("Low Attack")->id, 25.0));
+  // "Bypass" is both the plug-in's own switch and the host's bypass: by title it is the plug-in's.
+  EXPECT_EQ(plug->FindParam("Bypass")->id, 29u);
+  EXPECT_EQ(plug->FindParam("#0x10000")->id, 0x10000u);
+  EXPECT_EQ(plug->FindParam("#15")->title, "Low X-Over");
+  EXPECT_FALSE(plug->FindParam("#15x"));
   ASSERT_TRUE(plug->Setup(44100.0, 512, kSample32));
   ASSERT_TRUE(plug->Start());
 
