@@ -10,6 +10,7 @@
 #include "VUClass.h"
 #include "compressor.h"
 
+#include <cmath>
 #include <cstdint>
 
 enum EParams
@@ -132,9 +133,11 @@ public:
 
 private:
   void RetuneFilters(double sampleRate);
+  void ProcessActive(iplug::sample** inputs, iplug::sample** outputs, int nFrames, double sampleRate);
   void SendMeters(double low, double mid, double high);
   void UpdateLatency(int latency);
   void ResetOversampler();
 
-  double mMeters[kNumBands] = {1.0, 1.0, 1.0}; // last VU readings, sent again for an empty block
+  double mMeters[kNumBands] = {1.0, 1.0, 1.0};          // last VU readings, sent again for an empty block
+  double mTunedFor[6] = {NAN, NAN, NAN, NAN, NAN, NAN}; // rate, crossovers and shelf gains of the filters' tuning
 };

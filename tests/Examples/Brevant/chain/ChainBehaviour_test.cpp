@@ -1,6 +1,6 @@
 // What the chain does at its switches and limits, checked from outside through the VST3 processor interface:
 // bypass, oversampling delay and latency hand-over, the chain reduced to conditioning and saturation, global mix,
-// a silent side-chain, empty blocks, and recovery from non-finite input.
+// a silent side-chain, empty blocks, recovery from non-finite input, and long silence (no subnormal numbers).
 
 #include "Biquad.h"
 #include "ChainHarness.h"
@@ -9,6 +9,8 @@
 
 #include <cmath>
 #include <limits>
+
+#include <xmmintrin.h>
 
 using namespace chaintest;
 
@@ -247,6 +249,40 @@ TEST(ChainBehaviour, RecoversFromNonFiniteInputWithinABlock)
       }
     }
   }
+}
+
+TEST(ChainBehaviour, LongSilenceEndsInZerosNotSubnormals)
+{
+  // Keyed bands whose side-chain falls silent: the envelopes release towards zero for good. Left alone, one would
+  // get stuck on a subnormal value (its release step rounds back to it) and make every sample slow.
+  Plug plug;
+  Set(plug, {{kLowSidechain, 1.0},
+             {kMidSidechain, 1.0},
+             {kHighSidechain, 1.0},
+             {kLowRelease, 100.0},
+             {kMidRelease, 100.0},
+             {kHighRelease, 100.0}});
+  Signals s(4096);
+  s.scL = s.inL;
+  s.scR = s.inR;
+  s.RunAll(plug, 1024);
+  ASSERT_GT(plug->GetCompressor(Brevant::kBandLow).envelope, 1e-3);
+
+  // The caller's floating-point mode is kept, whichever it is.
+  const unsigned mode = _mm_getcsr();
+  std::vector<double> zeros(1024, 0.0), outL(1024), outR(1024);
+  for (int block = 0; block < 20 * 48000 / 1024; block++)
+  {
+    if (block == 10)
+      _mm_setcsr(mode | 0x8040);
+    const unsigned before = _mm_getcsr() & ~0x3fu; // the mode, not the sticky exception flags
+    plug.Process(zeros.data(), zeros.data(), zeros.data(), zeros.data(), outL.data(), outR.data(), 1024);
+    ASSERT_EQ(_mm_getcsr() & ~0x3fu, before);
+    if (block == 10)
+      _mm_setcsr(mode);
+  }
+  for (int b = 0; b < 3; b++)
+    EXPECT_EQ(plug->GetCompressor(b).envelope, 0.0) << "band " << b;
 }
 
 } // namespace
