@@ -32,7 +32,7 @@ asan: deps
 # Thread sanitizer over the concurrency tests (labelled "concurrency").
 tsan: deps
 	cmake -S . -B build-tsan -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DBREVANT_SANITIZE=thread -DBREVANT_BENCH=OFF
-	cmake --build build-tsan -j $(JOBS)
+	cmake --build build-tsan -j $(JOBS) --target concurrency_tests
 	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -j $(JOBS) -L concurrency
 
 clean:
