@@ -3,7 +3,7 @@ BUILD ?= build
 GENERATOR ?= Ninja
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build test asan tsan fuzz clean
+.PHONY: deps configure build test demo asan tsan fuzz clean
 
 deps:
 	scripts/install-deps
@@ -17,6 +17,11 @@ build: configure
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
+# Renders a mix made in code through the bundle and prints what the chain did; files go to $(BUILD)/demo.
+demo: configure
+	cmake --build $(BUILD) -j $(JOBS) --target Brevant brevant-host brevant-demo
+	$(BUILD)/tools/demo/brevant-demo --bundle $(BUILD)/Brevant.vst3 --out $(BUILD)/demo
+
 # Address + undefined-behaviour sanitizers over the whole suite.
 asan: deps
 	cmake -S . -B build-asan -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DBREVANT_SANITIZE=address -DBREVANT_BENCH=OFF
@@ -27,7 +32,7 @@ asan: deps
 # Thread sanitizer over the concurrency tests (labelled "concurrency").
 tsan: deps
 	cmake -S . -B build-tsan -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DBREVANT_SANITIZE=thread -DBREVANT_BENCH=OFF
-	cmake --build build-tsan -j $(JOBS)
+	cmake --build build-tsan -j $(JOBS) --target concurrency_tests
 	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -j $(JOBS) -L concurrency
 
 clean:

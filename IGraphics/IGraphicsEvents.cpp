@@ -316,8 +316,8 @@ void IGraphics::Resize(int w, int h, float scale, bool needsPlatformResize)
 {
   w = std::min(std::max(w, mDelegate->GetMinWidth()), mDelegate->GetMaxWidth());
   h = std::min(std::max(h, mDelegate->GetMinHeight()), mDelegate->GetMaxHeight());
-  // A scale from a damaged state or a degenerate drag must not reach the window size.
-  if (!std::isfinite(scale))
+  // NaN would pass the clamp and reach the window size (an infinite scale clamps like any other).
+  if (std::isnan(scale))
     scale = mDrawScale;
   scale = std::clamp(scale, mMinScale, mMaxScale);
 

@@ -173,11 +173,11 @@ struct IRECT
     return IRECT(std::min(L, rhs.L), std::min(T, rhs.T), std::max(R, rhs.R), std::max(B, rhs.B));
   }
   /** Same horizontal span with touching or overlapping vertical ranges, or the transposed case: the union
-   *  of two mergeable rectangles covers exactly their pixels. */
+   *  of two mergeable rectangles covers exactly their pixels. No emptiness test: the overlap of two
+   *  rectangles touching at the origin is (0, 0, 0, 0), and it must still count as spanning a degenerate
+   *  neighbour, or the optimiser keeps splitting that neighbour forever. */
   bool Mergeable(const IRECT& rhs) const
   {
-    if (Empty() || rhs.Empty())
-      return false;
     if (L == rhs.L && R == rhs.R && B >= rhs.T && rhs.B >= T)
       return true;
     return T == rhs.T && B == rhs.B && R >= rhs.L && rhs.R >= L;

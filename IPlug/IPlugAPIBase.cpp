@@ -35,6 +35,13 @@ IPlugAPIBase::~IPlugAPIBase()
     mHostRunLoop->release(); // the timer holds its own reference until it is destroyed
 }
 
+void IPlugAPIBase::SetHost(const char* name, int version)
+{
+  IPluginBase::SetHost(name, version);
+  HostSpecificInit();
+  OnHostIdentified();
+}
+
 bool IPlugAPIBase::CompareState(const uint8_t* data, int startPos) const
 {
   if (!data || startPos < 0)
@@ -161,8 +168,8 @@ void IPlugAPIBase::DeliverFromProcessor()
 
 void IPlugAPIBase::OnTimer(Timer& timer)
 {
-  // All of this moves editor controls or calls the host, which only the UI thread may do.
-  if (!timer.IsUIThreadTick())
+  // All of this moves editor controls or calls the host, which a background tick must not do.
+  if (timer.IsBackgroundTick())
     return;
   DeliverFromProcessor();
   OnIdle();

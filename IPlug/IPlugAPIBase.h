@@ -57,6 +57,9 @@ public:
   bool HasUI() const { return mHasUI; }
   bool GetHostResize() const { return mHostResize; }
 
+  /** Identifies the host by its name and stores its version, then calls HostSpecificInit and OnHostIdentified. */
+  void SetHost(const char* name, int version);
+
   // --- host queries and requests ---
   /** True when every parameter's value, as a float, is within 1e-5 of the double at index startPos + i of data
    * (data holds doubles; startPos counts doubles). */

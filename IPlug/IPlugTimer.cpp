@@ -259,4 +259,10 @@ bool Timer::IsUIThreadTick() const
   return mCore->OnTickThread() && mCore->mTickFromRunLoop;
 }
 
+bool Timer::IsBackgroundTick() const
+{
+  std::lock_guard lock(mCore->mMutex);
+  return mCore->OnTickThread() && !mCore->mTickFromRunLoop;
+}
+
 } // namespace iplug

@@ -59,6 +59,9 @@ public:
   /** Inside the callback: true when this tick came from the host's run loop, false on a background tick. */
   bool IsUIThreadTick() const;
 
+  /** True only inside a callback that runs on the fallback thread (false outside any tick). */
+  bool IsBackgroundTick() const;
+
 private:
   class Core;
   Core* mCore; // shared with the run loop and the background thread (reference counted)

@@ -35,4 +35,5 @@ target_compile_definitions(test_tools_threads PRIVATE
   TESTGAIN_BUNDLE="$<TARGET_PROPERTY:TestGain,BREVANT_VST3_BUNDLE_DIR>")
 add_dependencies(test_tools_threads TestGain)
 brevant_warnings(test_tools_threads)
+add_dependencies(concurrency_tests test_tools_threads)
 gtest_discover_tests(test_tools_threads DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300 LABELS concurrency)

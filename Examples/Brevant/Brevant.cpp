@@ -195,9 +195,3 @@ int Brevant::UnserializeState(const IByteChunk& chunk, int startPos)
   const int pos = UnserializeEditorState(chunk, startPos);
   return UnserializeParams(chunk, pos);
 }
-
-// PASS-THROUGH until the signal chain's block processing is written: the main inputs go to the outputs unchanged.
-void Brevant::ProcessBlock(sample** inputs, sample** outputs, int nFrames)
-{
-  IPlugProcessor::ProcessBlock(inputs, outputs, nFrames);
-}

@@ -10,6 +10,7 @@
 #include "VUClass.h"
 #include "compressor.h"
 
+#include <cmath>
 #include <cstdint>
 
 enum EParams
@@ -123,4 +124,20 @@ protected:
   double mGrLow = 0.0, mGrMid = 0.0, mGrHigh = 0.0;
   OSAA mUpL, mUpR, mDownL, mDownR;
   VUClass mLowVU{1.0}, mMidVU{1.0}, mHighVU{1.0};
+
+  // Block processing (BrevantProcess.cpp).
+public:
+  /** Main thread: shows the readings in the editor and mirrors them into the controller's values of the meter
+   * parameters, where hosts (generic editors, offline renderers) can read them. */
+  void OnMeterValuesUI(const iplug::IMeterValues& values) override;
+
+private:
+  void RetuneFilters(double sampleRate);
+  void ProcessActive(iplug::sample** inputs, iplug::sample** outputs, int nFrames, double sampleRate);
+  void SendMeters(double low, double mid, double high);
+  void UpdateLatency(int latency);
+  void ResetOversampler();
+
+  double mMeters[kNumBands] = {1.0, 1.0, 1.0};          // last VU readings, sent again for an empty block
+  double mTunedFor[6] = {NAN, NAN, NAN, NAN, NAN, NAN}; // rate, crossovers and shelf gains of the filters' tuning
 };

@@ -2,10 +2,12 @@
 
 #include "IPlugByteChunk.h"
 #include "IPlugHost.h"
+#include "IPopupMenu.h"
 
 #include "pluginterfaces/base/ibstream.h"
 #include "pluginterfaces/base/ustring.h"
 #include "pluginterfaces/gui/iplugview.h"
+#include "pluginterfaces/vst/ivstcontextmenu.h"
 #include "pluginterfaces/vst/ivsthostapplication.h"
 
 #include <cmath>
@@ -402,6 +404,31 @@ tresult PLUGIN_API IPlugVST3::setChannelContextInfos(IAttributeList* list)
   readText(ChannelContext::kChannelIndexNamespaceLengthKey, ChannelContext::kChannelIndexNamespaceKey,
            mChannelNamespace);
   return kResultOk;
+}
+
+void IPlugVST3::PopupHostContextMenuForParam(int paramIdx, const igraphics::IPopupMenu& menu,
+                                             IContextMenuTarget* target, int x, int y)
+{
+  if (!componentHandler || !mView)
+    return;
+  FUnknownPtr<IComponentHandler3> handler3(componentHandler);
+  if (!handler3)
+    return;
+  const ParamID paramID = static_cast<ParamID>(paramIdx);
+  IContextMenu* hostMenu = handler3->createContextMenu(mView, &paramID);
+  if (!hostMenu)
+    return;
+  for (int i = 0; i < menu.NItems(); i++)
+  {
+    const igraphics::IPopupMenu::Item* item = menu.GetItem(i);
+    IContextMenuItem entry{};
+    UString(entry.name, 128).fromAscii(item->GetText());
+    entry.tag = i;
+    entry.flags = item->GetEnabled() ? 0 : IContextMenuItem::kIsDisabled;
+    hostMenu->addItem(entry, target);
+  }
+  hostMenu->popup(static_cast<UCoord>(x), static_cast<UCoord>(y));
+  hostMenu->release();
 }
 
 } // namespace iplug

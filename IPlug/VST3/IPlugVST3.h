@@ -36,6 +36,8 @@ public:
   void InformHostOfPresetChange() override {}
   void InformHostOfParameterDetailsChange() override;
   bool EditorResize(int viewWidth, int viewHeight) override;
+  void PopupHostContextMenuForParam(int paramIdx, const igraphics::IPopupMenu& menu,
+                                    Steinberg::Vst::IContextMenuTarget* target, int x, int y) override;
   void DirtyParametersFromUI() override;
   void SendParameterValueFromUI(int paramIdx, double normalizedValue) override;
   /** Stores the latency and has the host re-read it. Safe on the audio thread: the host is told from the main

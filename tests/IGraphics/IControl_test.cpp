@@ -262,4 +262,13 @@ TEST_F(ControlFixture, PromptsNeedEnablingAndPopupSelectionsAreParameterValues)
   log.clear();
   c->PromptUserInput(0);
   EXPECT_EQ(Filter(log, "menu"), Log{"menu 'Mode' A|B|*C (20,20,60,40)"});
+
+  // Several values: the item index is a value of the prompted value's parameter (Mode, 0..2), not of the
+  // first one (Steps, 0..4).
+  auto* pair = new TestControl(log, "pair", IRECT(0, 0, 10, 10), {1, 2});
+  pair->DisablePrompt(false);
+  g.AttachControl(pair);
+  menu.SetChosenItemIdx(1);
+  pair->OnPopupMenuSelection(&menu, 1);
+  EXPECT_DOUBLE_EQ(pair->GetValue(1), 0.5);
 }

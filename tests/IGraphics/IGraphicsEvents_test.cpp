@@ -11,6 +11,7 @@
 #include "IPopupMenuControl.h"
 #include "ITextEntryControl.h"
 
+#include <limits>
 #include <thread>
 
 using namespace gfxtest;
@@ -224,6 +225,8 @@ TEST_F(EventFixture, ResizeClampsAndOrdersItsEffects)
   EXPECT_FLOAT_EQ(g.GetDrawScale(), 0.5f);
   g.Resize(400, 50, std::nanf(""));
   EXPECT_FLOAT_EQ(g.GetDrawScale(), 0.5f);
+  g.Resize(400, 50, std::numeric_limits<float>::infinity());
+  EXPECT_FLOAT_EQ(g.GetDrawScale(), 2.f);
 
   int layouts = 0;
   dlg.mLayoutFunc = [&](IGraphics*) { layouts++; };
@@ -237,6 +240,13 @@ TEST_F(EventFixture, ResizeClampsAndOrdersItsEffects)
   EXPECT_FLOAT_EQ(g.GetBackingPixelScale(), 2.f);
   EXPECT_EQ(bg->mRescales, 1);
   EXPECT_EQ(log, (Log{"editor resize 300x60 platform", "platform resize ok", "draw resize"}));
+
+  // A broken backing factor from the platform is ignored.
+  log.clear();
+  for (float bad : {0.f, -1.f, std::nanf(""), std::numeric_limits<float>::infinity()})
+    g.SetScreenScale(bad);
+  EXPECT_FLOAT_EQ(g.GetScreenScale(), 2.f);
+  EXPECT_TRUE(log.empty());
 }
 
 TEST_F(EventFixture, CornerResizerDragKeepsTheAspectInScaleMode)
@@ -323,6 +333,33 @@ TEST_F(EventFixture, MenuPromptsAndTheirCompletion)
   EXPECT_EQ(Filter(log, "popup"), Log{"popup selection c 0"});
   EXPECT_DOUBLE_EQ(c->GetValue(), 0.0);
   EXPECT_EQ(g.GetPromptMenu().NItems(), 3); // refilled, not appended to
+
+  // A control that asks again from its completion handler keeps the new request open.
+  struct Reprompting : public TestControl
+  {
+    using TestControl::TestControl;
+    void OnPopupMenuSelection(IPopupMenu*, int valIdx) override { PromptUserInput(valIdx); }
+    void OnTextEntryCompletion(const char*, int) override
+    {
+      GetUI()->CreateTextEntry(*this, DEFAULT_TEXT, GetRECT(), "again", kNoValIdx);
+    }
+  };
+  auto* again = new Reprompting(log, "again", IRECT(100, 10, 150, 60), 2);
+  again->DisablePrompt(false);
+  g.AttachControl(again);
+  again->PromptUserInput(0);
+  g.SetControlValueAfterPopupMenu(&g.GetPromptMenu());
+  EXPECT_EQ(g.GetControlInPopupMenu(), again);
+  g.CreateTextEntry(*again, DEFAULT_TEXT, again->GetRECT(), "", kNoValIdx);
+  g.SetControlValueAfterTextEdit("x");
+  EXPECT_EQ(g.GetControlInTextEntry(), again);
+
+  // Removing the controls forgets the open requests: a late completion finds nothing to call.
+  g.RemoveAllControls();
+  EXPECT_EQ(g.GetControlInPopupMenu(), nullptr);
+  EXPECT_EQ(g.GetControlInTextEntry(), nullptr);
+  g.SetControlValueAfterPopupMenu(&g.GetPromptMenu());
+  g.SetControlValueAfterTextEdit("y");
 }
 
 TEST_F(EventFixture, TextPromptsAndTheirCompletion)

@@ -70,6 +70,16 @@ TEST(IRECTListOptimize, SimpleCases)
   ExpectExactCover({IRECT(0, 0, 20, 20), IRECT(10, 10, 30, 30)}, 1);
   ExpectExactCover({IRECT(0, 10, 40, 20), IRECT(15, 0, 25, 40)}, 1);
   ExpectExactCover({IRECT(15, 0, 25, 40), IRECT(0, 10, 40, 20)}, 1);
+
+  // Touching at the origin: their overlap is the all-zero rectangle. This used to split the second one
+  // forever, appending a new sliver each time.
+  IRECTList origin;
+  origin.Add(IRECT(-5, -5, 0, 0));
+  origin.Add(IRECT(0, 0, 5, 5));
+  origin.Optimize();
+  ASSERT_EQ(origin.Size(), 2);
+  EXPECT_EQ(origin.Get(0), IRECT(-5, -5, 0, 0));
+  EXPECT_EQ(origin.Get(1), IRECT(0, 0, 5, 5));
 }
 
 TEST(IRECTListOptimize, RandomSetsCoverEveryPixelOnce)
@@ -187,6 +197,7 @@ TEST(IRECT, GeometryRules)
   EXPECT_FALSE(r.Mergeable(IRECT(10, 61, 30, 70))); // a gap
   EXPECT_TRUE(r.Mergeable(IRECT(0, 20, 10, 60)));
   EXPECT_FALSE(r.Mergeable(IRECT(0, 20, 10, 59)));
+  EXPECT_TRUE(IRECT(0, 0, 5, 0).Mergeable(IRECT())); // a sliver and the empty overlap at its end
 }
 
 TEST(IBitmap, FrameOffsetsTruncate)

@@ -43,6 +43,15 @@ TEST(IPlugAPIBase, ConstructionTakesTheConfig)
   EXPECT_EQ(p.GetAAXViewInterface(), nullptr);
 }
 
+TEST(IPlugAPIBase, SetHostIdentifiesThenCallsTheHostHooks)
+{
+  RecordingPlug p;
+  p.SetHost("Ardour 8", 0x80000);
+  EXPECT_EQ(p.GetHost(), kHostArdour);
+  EXPECT_EQ(p.GetHostVersion(false), 0x80000);
+  EXPECT_EQ(p.ownLog, (Log{"hostInit 28", "hostIdentified"}));
+}
+
 TEST(IPlugAPIBase, EditorGestureReachesHostThenPlugin)
 {
   RecordingPlug p;
@@ -181,6 +190,11 @@ TEST(IPlugAPIBase, TimerWithoutEditorOnlyIdles)
   p.SendLatencyChangeFromProcessor(0); // the host still needs to hear of latency changes
   loop.Fire();
   EXPECT_EQ(p.ownLog, (Log{"latency 0", "idle"}));
+
+  // Called on the main thread outside a tick, it does the same work.
+  p.ownLog.clear();
+  p.OnTimer(*p.GetTimer());
+  EXPECT_EQ(p.ownLog, (Log{"idle"}));
 }
 
 TEST(IPlugAPIBase, TimerStoppedFromItsOwnTick)

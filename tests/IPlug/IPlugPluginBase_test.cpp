@@ -395,7 +395,7 @@ TEST(IPluginBase, HostilePresetFiles)
   EXPECT_EQ(Bytes(stateAfter), Bytes(stateBefore));
   EXPECT_STREQ(b.GetPresetName(0), "empty");
 
-  // Lying chunk sizes, a foreign plug-in, a wrong format version.
+  // A foreign plug-in, a wrong format version, an unknown kind.
   auto patched = [](const IByteChunk& c, int offset, std::vector<uint8_t> bytes)
   {
     IByteChunk out;
@@ -403,14 +403,6 @@ TEST(IPluginBase, HostilePresetFiles)
     std::memcpy(out.GetData() + offset, bytes.data(), bytes.size());
     return out;
   };
-  for (auto bytes : {std::vector<uint8_t>{0x7f, 0xff, 0xff, 0xff}, std::vector<uint8_t>{0xff, 0xff, 0xff, 0xf0},
-                     std::vector<uint8_t>{0, 0, 0x01, 0x0d}, std::vector<uint8_t>{0, 0, 0x01, 0x0b}})
-  {
-    IByteChunk bad = patched(fxp, 56, bytes);
-    EXPECT_FALSE(b.LoadPresetFromFXP(bad.GetData(), bad.Size()));
-    bad = patched(fxb, 156, bytes);
-    EXPECT_FALSE(b.LoadBankFromFXB(bad.GetData(), bad.Size()));
-  }
   IByteChunk foreign = patched(fxp, 16, {'X', 'X', 'X', 'X'});
   EXPECT_FALSE(b.LoadPresetFromFXP(foreign.GetData(), foreign.Size()));
   IByteChunk version2 = patched(fxp, 12, {0, 0, 0, 2});
@@ -428,15 +420,37 @@ TEST(IPluginBase, HostilePresetFiles)
   EXPECT_TRUE(b.LoadPresetFromFXP(longer.GetData(), longer.Size()));
   EXPECT_EQ(Values(b), Values(a));
 
-  // "FxBk" banks: a record with a wrong tag or a current index out of range is refused.
+  // The chunk size fields are not what the state is read by: whatever they say, the state that is there loads.
+  StateTestPlugin e(1);
+  Scramble(e, 0.6);
+  e.RestorePreset(0);
+  IByteChunk fxbFull;
+  e.MakeBankFXB(fxbFull);
+  for (auto bytes : {std::vector<uint8_t>{0x7f, 0xff, 0xff, 0xff}, std::vector<uint8_t>{0xff, 0xff, 0xff, 0xf0},
+                     std::vector<uint8_t>{0, 0, 0x01, 0x0b}, std::vector<uint8_t>{0, 0, 0, 0}})
+  {
+    StateTestPlugin c(1);
+    IByteChunk odd = patched(fxp, 56, bytes);
+    EXPECT_TRUE(c.LoadPresetFromFXP(odd.GetData(), odd.Size()));
+    EXPECT_EQ(Values(c), Values(a));
+    StateTestPlugin d(1);
+    odd = patched(fxbFull, 156, bytes);
+    EXPECT_TRUE(d.LoadBankFromFXB(odd.GetData(), odd.Size()));
+    EXPECT_EQ(Values(d), Values(e));
+  }
+
+  // "FxBk" banks: a record with a wrong tag is refused; a current index the plug-in lacks restores nothing.
   StateTestPlugin plain(1, false);
   IByteChunk fxbPlain;
   plain.MakePresetFromChunk("x", IByteChunk());
   plain.MakeBankFXB(fxbPlain);
   IByteChunk badRecord = patched(fxbPlain, 156 + 8, {'F', 'x', 'C', 'Z'});
   EXPECT_FALSE(plain.LoadBankFromFXB(badRecord.GetData(), badRecord.Size()));
-  IByteChunk badIdx = patched(fxbPlain, 28, {0, 0, 0, 1});
-  EXPECT_FALSE(plain.LoadBankFromFXB(badIdx.GetData(), badIdx.Size()));
+  const int modified = plain.presetsModified;
+  IByteChunk otherIdx = patched(fxbPlain, 28, {0, 0, 0, 1});
+  EXPECT_TRUE(plain.LoadBankFromFXB(otherIdx.GetData(), otherIdx.Size()));
+  EXPECT_EQ(plain.presetsModified, modified);
+  EXPECT_EQ(plain.GetCurrentPresetIdx(), 0);
   EXPECT_TRUE(plain.LoadBankFromFXB(fxbPlain.GetData(), fxbPlain.Size()));
 }
 

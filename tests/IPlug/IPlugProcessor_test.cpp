@@ -302,6 +302,39 @@ TEST_F(IPlugProcessorRouting, LatencyDelaysPassThroughExactly)
   }
 }
 
+TEST(IPlugProcessorLatency, HostBuffersNeedNoScratch)
+{
+  // Every channel fed by the host: the block length is not limited by scratch buffers (none exist yet).
+  constexpr int kLong = 300;
+  for (int latency : {0, 100})
+  {
+    TestProcessor p(kBrevantIO, latency);
+    p.CreateLatencyDelayLine();
+    std::vector<double> in[4], out[2];
+    double* ins[4];
+    double* outs[2];
+    for (int c = 0; c < 4; c++)
+    {
+      for (int s = 0; s < kLong; s++)
+        in[c].push_back(c * 1000 + s + 1);
+      ins[c] = in[c].data();
+    }
+    for (int c = 0; c < 2; c++)
+    {
+      out[c].assign(kLong, -1.0);
+      outs[c] = out[c].data();
+    }
+    p.SetChannelConnections(kInput, 0, 4, true);
+    p.AttachBuffers(kInput, 0, 4, ins, kLong);
+    p.SetChannelConnections(kOutput, 0, 2, true);
+    p.AttachBuffers(kOutput, 0, 2, outs, kLong);
+    p.PassThroughBuffers(0.0, kLong);
+    for (int c = 0; c < 2; c++)
+      for (int s = 0; s < kLong; s++)
+        ASSERT_EQ(out[c][s], s < latency ? 0.0 : in[c][s - latency]) << latency << " ch" << c << " @" << s;
+  }
+}
+
 TEST(IPlugProcessorLatency, HostileAndChangingLatency)
 {
   TestProcessor p(kBrevantIO, 4);

@@ -28,6 +28,7 @@ TEST(Timer, TicksOnTheRunLoopItIsGiven)
     loop.Fire();
     EXPECT_EQ(ticks, 2);
     EXPECT_FALSE(t.IsUIThreadTick()); // outside a tick
+    EXPECT_FALSE(t.IsBackgroundTick());
 
     t.SetRunLoop(nullptr);
     EXPECT_EQ(loop.NumTimers(), 0u);

@@ -46,6 +46,7 @@ public:
   using IPlugAPIBase::mSysexBuf;
   using IPlugAPIBase::mSysExDataFromEditor;
   using IPlugAPIBase::mSysExDataFromProcessor;
+  using IPlugAPIBase::OnTimer;
 
   void BeginInformHostOfParamChange(int idx) override { Log("begin " + std::to_string(idx)); }
   void EndInformHostOfParamChange(int idx) override { Log("end " + std::to_string(idx)); }
@@ -74,6 +75,8 @@ public:
     Log("resize " + std::to_string(w) + "x" + std::to_string(h));
     return resizeResult;
   }
+  void HostSpecificInit() override { Log("hostInit " + std::to_string(GetHost())); }
+  void OnHostIdentified() override { Log("hostIdentified"); }
   void OnLatencyChangeUI(int latency) override { Log("latency " + std::to_string(latency)); }
   void OnIdle() override
   {

@@ -421,6 +421,8 @@ bool RenderBlocks(HostedPlugin& plug, const AudioData& input, const AudioData& s
         std::copy(outBuf[c].begin(), outBuf[c].begin() + n, output.channels[c].begin() + pos);
     }
     pos += n;
+    // The plug-in's main-thread work (timers on the host run loop) follows the rendered audio time.
+    plug.Idle(n * 1000.0 / plug.GetProcessSetup().sampleRate);
     uint32 latency = 0;
     if (plug.TakeLatencyChange(latency))
       out << "latency changed: " << latency << " samples (after frame " << pos << ")\n";
@@ -543,7 +545,8 @@ void PrintUsage(std::ostream& os)
         "  -i, --input FILE     audio to process\n"
         "  -o, --output FILE    where to write the result\n"
         "  --sidechain FILE     audio for the side-chain bus (same sample rate; cut or padded to the input)\n"
-        "  --set NAME=VALUE     set a parameter, by title, to a plain value before the first block (repeatable)\n"
+        "  --set NAME=VALUE     set a parameter, by title (or #ID), to a plain value before the first block\n"
+        "                       (repeatable; a plug-in parameter wins over the host bypass of the same title)\n"
         "  --block N            samples per process call (default 512)\n"
         "  --precision 32|64    sample size (default 32)\n"
         "  --load-state FILE    restore a component state saved with --save-state before processing\n"

@@ -8,6 +8,8 @@
 #include "pluginterfaces/vst/ivstparameterchanges.h"
 #include "public.sdk/source/vst/hosting/hostclasses.h"
 
+#include "HostRunLoop.h"
+
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -29,6 +31,12 @@ public:
 
   Steinberg::tresult PLUGIN_API getName(Steinberg::Vst::String128 name) override;
   Steinberg::tresult PLUGIN_API queryInterface(const Steinberg::TUID iid, void** obj) override;
+
+  // Offered to plug-ins as Steinberg::Linux::IRunLoop; runs when the host advances it (HostedPlugin::Idle).
+  HostRunLoop& RunLoop() { return *mRunLoop; }
+
+private:
+  Steinberg::IPtr<HostRunLoop> mRunLoop = Steinberg::owned(new HostRunLoop);
 };
 
 // Records what the plug-in's controller tells the host. Callable from any thread: plug-ins may report from a

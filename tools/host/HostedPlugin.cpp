@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <strings.h>
 
@@ -282,11 +283,27 @@ std::vector<ParamDescription> HostedPlugin::Params() const
 std::optional<ParamDescription> HostedPlugin::FindParam(const std::string& title) const
 {
   const auto params = Params();
+  // "#ID" names a parameter by its id, for titles that several parameters share.
+  if (title.size() > 1 && title[0] == '#')
+  {
+    char* end = nullptr;
+    const unsigned long id = std::strtoul(title.c_str() + 1, &end, 0);
+    for (const auto& p : params)
+    {
+      if (end && *end == '\0' && p.id == id)
+        return p;
+    }
+    return std::nullopt;
+  }
+  // A plug-in's own switch may share its title with the host-side bypass: the plug-in's wins.
+  const ParamDescription* exact = nullptr;
   for (const auto& p : params)
   {
-    if (p.title == title)
-      return p;
+    if (p.title == title && (!exact || (exact->flags & ParameterInfo::kIsBypass)))
+      exact = &p;
   }
+  if (exact)
+    return *exact;
   for (const auto& p : params)
   {
     if (strcasecmp(p.title.c_str(), title.c_str()) == 0)
@@ -585,6 +602,8 @@ uint64 HostedPlugin::OutputSilenceFlags(int32 bus) const
   return bus >= 0 && bus < static_cast<int32>(mOutBusData.size()) ? mOutBusData[static_cast<size_t>(bus)].silenceFlags
                                                                   : 0;
 }
+
+void HostedPlugin::Idle(double ms) { HostModule::Host().RunLoop().Advance(ms); }
 
 uint32 HostedPlugin::LatencySamples() const { return mProcessor->getLatencySamples(); }
 

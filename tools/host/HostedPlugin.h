@@ -88,7 +88,8 @@ public:
 
   //--- Parameters (through the controller)
   std::vector<ParamDescription> Params() const;
-  // By title: exact, else ignoring case, else by short title.
+  // By title: exact (a plug-in parameter before the host bypass of the same title), else ignoring case,
+  // else by short title; "#ID" by id.
   std::optional<ParamDescription> FindParam(const std::string& title) const;
   double GetParamNormalized(Steinberg::Vst::ParamID id) const;
   double NormalizedToPlain(Steinberg::Vst::ParamID id, double normalized) const;
@@ -123,6 +124,10 @@ public:
   // The silence flags the plug-in set on an output bus in the last block (bit c: channel c holds only zeros).
   // Inputs the host fills with silence itself are flagged silent when sent.
   Steinberg::uint64 OutputSilenceFlags(Steinberg::int32 bus) const;
+  // Main-thread work between blocks: advances the host's run loop (shared by every instance) by ms and runs the
+  // plug-in timers that fell due, e.g. meter readings and latency changes handed over from the audio thread. A
+  // render calls it after each block with the block's duration.
+  void Idle(double ms);
   // Transport sent with each block; the sample and musical positions advance after every block.
   Steinberg::Vst::ProcessContext& Context() { return mContext; }
   // Parameter changes and events the processor sent in the last block.

@@ -55,6 +55,7 @@ public:
   }
 
   using IPlugAPIBase::mMidiMsgsFromEditor;
+  void SetView(Steinberg::IPlugView* view) { mView = view; }
   using IPlugAPIBase::mMidiMsgsFromProcessor;
 
   void ProcessBlock(iplug::sample** inputs, iplug::sample** outputs, int nFrames) override

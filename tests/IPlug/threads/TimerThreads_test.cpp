@@ -35,6 +35,7 @@ TEST(TimerThreads, BackgroundTicksUntilARunLoopIsGiven)
   Timer t(
       [&](Timer& timer)
       {
+        wrongThread = wrongThread || timer.IsUIThreadTick() == timer.IsBackgroundTick();
         if (timer.IsUIThreadTick())
           ++uiTicks;
         else

@@ -1,0 +1,13 @@
+// A short stereo mix made in code (drums, bass, a sustained chord) for the demo render: every band of the
+// compressor has something to react to, and no media file needs to be shipped or downloaded.
+#pragma once
+
+#include "AudioFile.h"
+
+namespace brevant::demo
+{
+
+/** seconds of 120 BPM four-on-the-floor drums, a bass line and a pad, peaking near -3 dBFS. Deterministic. */
+host::AudioData MakeDemoMix(int sampleRate, double seconds);
+
+} // namespace brevant::demo
