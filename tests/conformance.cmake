@@ -12,6 +12,7 @@ if(TARGET Brevant AND TARGET brevant_host)
   gtest_discover_tests(test_conformance TEST_FILTER "-ConformanceThreads.*" TEST_LIST _conformance_tests
     DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
   # Instances on parallel threads: also run under ThreadSanitizer.
+  add_dependencies(concurrency_tests test_conformance)
   gtest_discover_tests(test_conformance TEST_FILTER "ConformanceThreads.*" TEST_LIST _conformance_thread_tests
     DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300 LABELS concurrency)
   if(TARGET concurrency_tests)
