@@ -15,7 +15,4 @@ if(TARGET Brevant AND TARGET brevant_host)
   add_dependencies(concurrency_tests test_conformance)
   gtest_discover_tests(test_conformance TEST_FILTER "ConformanceThreads.*" TEST_LIST _conformance_thread_tests
     DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300 LABELS concurrency)
-  if(TARGET concurrency_tests)
-    add_dependencies(concurrency_tests test_conformance)
-  endif()
 endif()
