@@ -76,9 +76,14 @@ target_link_libraries(vst3sdk_hosting PUBLIC vst3sdk)
 include(${CMAKE_CURRENT_LIST_DIR}/VST3Bundle.cmake)
 
 # --- NanoVG (compiled as C++: it uses C++ enum syntax) -----------------------------------------
-add_library(nanovg STATIC ${CMAKE_SOURCE_DIR}/Dependencies/nanovg/nanovg_impl.cpp)
+# With it: the GL3 renderer and its framebuffer utilities, and stb's PNG writer for screenshots.
+find_package(OpenGL REQUIRED COMPONENTS OpenGL EGL GLX)
+add_library(nanovg STATIC ${CMAKE_SOURCE_DIR}/Dependencies/nanovg/nanovg_impl.cpp
+  ${CMAKE_SOURCE_DIR}/Dependencies/nanovg/nanovg_gl_impl.cpp
+  ${CMAKE_SOURCE_DIR}/Dependencies/nanovg/stb_image_write_impl.cpp)
 target_include_directories(nanovg SYSTEM PUBLIC ${NANOVG_DIR} ${STB_DIR})
 target_compile_options(nanovg PRIVATE -w)
+target_link_libraries(nanovg PUBLIC OpenGL::OpenGL m)
 
 # Include folders shared by every layer: headers are included by their bare names.
 add_library(brevant_includes INTERFACE)

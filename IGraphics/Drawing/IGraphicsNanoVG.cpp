@@ -1,0 +1,609 @@
+#include "IGraphicsNanoVG.h"
+
+#include "IFontData.h"
+#include "IPlugPaths.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+#include <nanovg.h>
+#define NANOVG_GL3
+#include <nanovg_gl.h>
+#include <nanovg_gl_utils.h>
+
+#include <cctype>
+#include <cmath>
+#include <cstring>
+
+namespace iplug::igraphics
+{
+
+namespace
+{
+int CompositeOp(EBlend method)
+{
+  switch (method)
+  {
+    case EBlend::kSrcOver: return NVG_SOURCE_OVER;
+    case EBlend::kSrcIn: return NVG_SOURCE_IN;
+    case EBlend::kSrcOut: return NVG_SOURCE_OUT;
+    case EBlend::kSrcAtop: return NVG_ATOP;
+    case EBlend::kDstOver: return NVG_DESTINATION_OVER;
+    case EBlend::kDstIn: return NVG_DESTINATION_IN;
+    case EBlend::kDstOut: return NVG_DESTINATION_OUT;
+    case EBlend::kDstAtop: return NVG_DESTINATION_ATOP;
+    case EBlend::kXOR: return NVG_XOR;
+    default: return NVG_SOURCE_OVER;
+  }
+}
+
+NVGcolor NanoVGColor(const IColor& color, const IBlend* pBlend = nullptr)
+{
+  NVGcolor c;
+  c.r = static_cast<float>(color.R) / 255.f;
+  c.g = static_cast<float>(color.G) / 255.f;
+  c.b = static_cast<float>(color.B) / 255.f;
+  c.a = (BlendWeight(pBlend) * static_cast<float>(color.A)) / 255.f;
+  return c;
+}
+
+/** The text after the last '.', or "". */
+const char* ExtensionOf(const char* name)
+{
+  const char* dot = name ? std::strrchr(name, '.') : nullptr;
+  return dot ? dot + 1 : "";
+}
+} // namespace
+
+// --- Bitmap -------------------------------------------------------------------------------------
+
+IGraphicsNanoVG::Bitmap::Bitmap(NVGcontext* pVG, int image, int scale, float drawScale, bool shared)
+    : mVG(pVG), mImage(image), mShared(shared)
+{
+  int w = 0;
+  int h = 0;
+  if (pVG && image > 0)
+    nvgImageSize(pVG, image, &w, &h);
+  SetBitmap(&mImage, w, h, scale, drawScale);
+}
+
+IGraphicsNanoVG::Bitmap::Bitmap(IGraphicsNanoVG* pGraphics, NVGcontext* pVG, int width, int height, int scale,
+                                float drawScale)
+    : mGraphics(pGraphics), mVG(pVG)
+{
+  mFBO = nvgluCreateFramebuffer(pVG, width, height, 0);
+  mImage = mFBO ? mFBO->image : -1;
+  SetBitmap(&mImage, mFBO ? width : 0, mFBO ? height : 0, scale, drawScale);
+}
+
+IGraphicsNanoVG::Bitmap::~Bitmap()
+{
+  if (mShared)
+    return;
+  if (mFBO)
+    mGraphics->DeleteFBO(mFBO);
+  else if (mVG && mImage > 0)
+    nvgDeleteImage(mVG, mImage);
+}
+
+// --- construction -------------------------------------------------------------------------------
+
+StaticStorage<IFontData>& IGraphicsNanoVG::FontCache()
+{
+  static StaticStorage<IFontData> sCache;
+  return sCache;
+}
+
+IGraphicsNanoVG::IGraphicsNanoVG(IGEditorDelegate& dlg, int w, int h, int fps, float scale)
+    : IGraphics(dlg, w, h, fps, scale)
+{
+  StaticStorage<IFontData>::Accessor fontStorage(FontCache());
+  fontStorage.Retain();
+  StaticStorage<APIBitmap>::Accessor bitmapStorage(mBitmapCache);
+  bitmapStorage.Retain();
+}
+
+IGraphicsNanoVG::~IGraphicsNanoVG()
+{
+  {
+    StaticStorage<IFontData>::Accessor fontStorage(FontCache());
+    fontStorage.Release();
+    ClearFBOStack();
+  }
+  StaticStorage<APIBitmap>::Accessor bitmapStorage(mBitmapCache);
+  bitmapStorage.Release();
+}
+
+// --- frame and surface --------------------------------------------------------------------------
+
+void IGraphicsNanoVG::OnViewInitialized(void* pContext)
+{
+  (void)pContext;
+  if (!mVG)
+    mVG = nvgCreateGL3(NVG_ANTIALIAS | NVG_STENCIL_STROKES);
+}
+
+void IGraphicsNanoVG::OnViewDestroyed()
+{
+  RemoveAllControls();
+  {
+    StaticStorage<APIBitmap>::Accessor bitmapStorage(mBitmapCache);
+    bitmapStorage.Clear();
+  }
+  if (mMainFrameBuffer)
+    nvgluDeleteFramebuffer(mMainFrameBuffer);
+  mMainFrameBuffer = nullptr;
+  mMainFBWidth = mMainFBHeight = 0;
+  ClearFBOStack();
+  if (mVG)
+    nvgDeleteGL3(mVG);
+  mVG = nullptr;
+}
+
+void IGraphicsNanoVG::DrawResize()
+{
+  if (mMainFrameBuffer)
+    nvgluDeleteFramebuffer(mMainFrameBuffer);
+  mMainFrameBuffer = nullptr;
+  mMainFBWidth = mMainFBHeight = 0;
+  if (!mVG)
+    return;
+  const int w = static_cast<int>(static_cast<float>(WindowWidth()) * GetScreenScale());
+  const int h = static_cast<int>(static_cast<float>(WindowHeight()) * GetScreenScale());
+  if (w <= 0 || h <= 0)
+    return;
+  mMainFrameBuffer = nvgluCreateFramebuffer(mVG, w, h, 0);
+  if (!mMainFrameBuffer)
+    return;
+  mMainFBWidth = w;
+  mMainFBHeight = h;
+  // A new framebuffer starts transparent: the first frame after a resize redraws everything into it.
+  nvgluBindFramebuffer(mMainFrameBuffer);
+  glViewport(0, 0, w, h);
+  glClearColor(0.f, 0.f, 0.f, 0.f);
+  glClearStencil(0);
+  glClear(GL_COLOR_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  nvgluBindFramebuffer(nullptr);
+}
+
+void IGraphicsNanoVG::BeginFrame()
+{
+  mInDraw = true;
+  IGraphics::BeginFrame();
+  if (!mVG)
+    return;
+  nvgluBindFramebuffer(mMainFrameBuffer);
+  glViewport(0, 0, mMainFBWidth, mMainFBHeight);
+  glClear(GL_STENCIL_BUFFER_BIT);
+  nvgBeginFrame(mVG, static_cast<float>(WindowWidth()), static_cast<float>(WindowHeight()), GetScreenScale());
+}
+
+void IGraphicsNanoVG::BindDefaultTarget()
+{
+  nvgluBindFramebuffer(nullptr);
+  glViewport(0, 0, static_cast<int>(static_cast<float>(WindowWidth()) * GetScreenScale()),
+             static_cast<int>(static_cast<float>(WindowHeight()) * GetScreenScale()));
+}
+
+void IGraphicsNanoVG::EndFrame()
+{
+  if (mVG)
+  {
+    nvgEndFrame(mVG);
+    BindDefaultTarget();
+    const float w = static_cast<float>(WindowWidth());
+    const float h = static_cast<float>(WindowHeight());
+    nvgBeginFrame(mVG, w, h, GetScreenScale());
+    if (mMainFrameBuffer)
+    {
+      const NVGpaint img = nvgImagePattern(mVG, 0.f, 0.f, w, h, 0.f, mMainFrameBuffer->image, 1.f);
+      nvgSave(mVG);
+      nvgResetTransform(mVG);
+      nvgTranslate(mVG, GetXTranslation(), GetYTranslation());
+      nvgBeginPath(mVG);
+      nvgRect(mVG, 0.f, 0.f, w, h);
+      nvgFillPaint(mVG, img);
+      nvgFill(mVG);
+      nvgRestore(mVG);
+    }
+    nvgEndFrame(mVG);
+  }
+  mInDraw = false;
+  WDL_MutexLock lock(&mFBOMutex);
+  ClearFBOStack();
+}
+
+void IGraphicsNanoVG::DeleteFBO(NVGLUframebuffer* pFBO)
+{
+  if (!pFBO)
+    return;
+  if (!mInDraw)
+  {
+    nvgluDeleteFramebuffer(pFBO);
+    return;
+  }
+  WDL_MutexLock lock(&mFBOMutex);
+  mFBOStack.push_front(pFBO);
+}
+
+void IGraphicsNanoVG::ClearFBOStack()
+{
+  while (!mFBOStack.empty())
+  {
+    nvgluDeleteFramebuffer(mFBOStack.front());
+    mFBOStack.pop_front();
+  }
+}
+
+// --- drawing ------------------------------------------------------------------------------------
+
+void IGraphicsNanoVG::SetBlendMode(const IBlend* pBlend)
+{
+  if (!pBlend)
+  {
+    nvgGlobalCompositeOperation(mVG, NVG_SOURCE_OVER);
+    return;
+  }
+  if (pBlend->mMethod == EBlend::kAdd)
+    nvgGlobalCompositeBlendFunc(mVG, NVG_SRC_ALPHA, NVG_DST_ALPHA);
+  else
+    nvgGlobalCompositeOperation(mVG, CompositeOp(pBlend->mMethod));
+}
+
+void IGraphicsNanoVG::DrawBitmap(const IBitmap& bitmap, const IRECT& dest, int srcX, int srcY, const IBlend* pBlend)
+{
+  APIBitmap* pAPIBitmap = bitmap.GetAPIBitmap();
+  if (!mVG || !pAPIBitmap)
+    return;
+  const int image = static_cast<Bitmap*>(pAPIBitmap)->GetImage();
+  const float scale = static_cast<float>(pAPIBitmap->GetScale());
+  const float s = 1.f / (scale * pAPIBitmap->GetDrawScale());
+
+  NVGpaint paint = nvgImagePattern(mVG, 0.f, 0.f, static_cast<float>(bitmap.W()) * scale,
+                                   static_cast<float>(bitmap.H()) * scale, 0.f, image, BlendWeight(pBlend));
+  nvgTransformScale(paint.xform, s, s);
+  paint.xform[4] = dest.L - static_cast<float>(srcX);
+  paint.xform[5] = dest.T - static_cast<float>(srcY);
+
+  nvgBeginPath(mVG);
+  nvgRect(mVG, dest.L, dest.T, dest.W(), dest.H());
+  nvgFillPaint(mVG, paint);
+  SetBlendMode(pBlend);
+  nvgFill(mVG);
+  nvgGlobalCompositeOperation(mVG, NVG_SOURCE_OVER);
+  nvgBeginPath(mVG);
+}
+
+void IGraphicsNanoVG::PathClear() { nvgBeginPath(mVG); }
+void IGraphicsNanoVG::PathClose() { nvgClosePath(mVG); }
+
+void IGraphicsNanoVG::PathArc(float cx, float cy, float r, float a1, float a2, EWinding winding)
+{
+  // Angles are degrees clockwise from 12 o'clock; NanoVG's are radians from 3 o'clock.
+  const float kToRad = static_cast<float>(M_PI) / 180.f;
+  nvgArc(mVG, cx, cy, r, (a1 - 90.f) * kToRad, (a2 - 90.f) * kToRad, winding == EWinding::kCW ? NVG_CW : NVG_CCW);
+}
+
+void IGraphicsNanoVG::PathMoveTo(float x, float y) { nvgMoveTo(mVG, x, y); }
+void IGraphicsNanoVG::PathLineTo(float x, float y) { nvgLineTo(mVG, x, y); }
+void IGraphicsNanoVG::PathSetWinding(bool clockwise) { nvgPathWinding(mVG, clockwise ? NVG_CW : NVG_CCW); }
+
+void IGraphicsNanoVG::PathCubicBezierTo(float c1x, float c1y, float c2x, float c2y, float x2, float y2)
+{
+  nvgBezierTo(mVG, c1x, c1y, c2x, c2y, x2, y2);
+}
+
+void IGraphicsNanoVG::PathQuadraticBezierTo(float cx, float cy, float x2, float y2)
+{
+  nvgQuadTo(mVG, cx, cy, x2, y2);
+}
+
+NVGpaint IGraphicsNanoVG::MakePaint(const IPattern& pattern, const IBlend* pBlend)
+{
+  const IColor first = pattern.NStops() > 0 ? pattern.GetStop(0).mColor : COLOR_BLACK;
+  const IColor last = pattern.NStops() > 0 ? pattern.GetStop(pattern.NStops() - 1).mColor : COLOR_BLACK;
+  const float o1 = pattern.NStops() > 0 ? pattern.GetStop(0).mOffset : 0.f;
+  const float o2 = pattern.NStops() > 0 ? pattern.GetStop(pattern.NStops() - 1).mOffset : 1.f;
+
+  // The pattern's matrix maps user space onto pattern space; its inverse gives the gradient's geometry.
+  IMatrix inverse = pattern.mTransform;
+  inverse.Invert();
+  if (pattern.mType == EPatternType::kRadial)
+  {
+    double cx = 0.0, cy = 0.0, ex = 1.0, ey = 0.0;
+    inverse.TransformPoint(cx, cy);
+    inverse.TransformPoint(ex, ey);
+    const float r = static_cast<float>(std::hypot(ex - cx, ey - cy));
+    return nvgRadialGradient(mVG, static_cast<float>(cx), static_cast<float>(cy), r * o1, r * o2,
+                             NanoVGColor(first, pBlend), NanoVGColor(last, pBlend));
+  }
+  double sx = 0.0, sy = 0.0, ex = 1.0, ey = 0.0;
+  inverse.TransformPoint(sx, sy);
+  inverse.TransformPoint(ex, ey);
+  const double dx = ex - sx;
+  const double dy = ey - sy;
+  return nvgLinearGradient(mVG, static_cast<float>(sx + dx * o1), static_cast<float>(sy + dy * o1),
+                           static_cast<float>(sx + dx * o2), static_cast<float>(sy + dy * o2),
+                           NanoVGColor(first, pBlend), NanoVGColor(last, pBlend));
+}
+
+void IGraphicsNanoVG::PathStroke(const IPattern& pattern, float thickness, const IStrokeOptions& options,
+                                 const IBlend* pBlend)
+{
+  switch (options.mCapOption)
+  {
+    case ELineCap::kButt: nvgLineCap(mVG, NVG_BUTT); break;
+    case ELineCap::kRound: nvgLineCap(mVG, NVG_ROUND); break;
+    case ELineCap::kSquare: nvgLineCap(mVG, NVG_SQUARE); break;
+  }
+  switch (options.mJoinOption)
+  {
+    case ELineJoin::kMiter: nvgLineJoin(mVG, NVG_MITER); break;
+    case ELineJoin::kRound: nvgLineJoin(mVG, NVG_ROUND); break;
+    case ELineJoin::kBevel: nvgLineJoin(mVG, NVG_BEVEL); break;
+  }
+  nvgMiterLimit(mVG, options.mMiterLimit);
+  nvgStrokeWidth(mVG, thickness);
+
+  if (pattern.mType == EPatternType::kSolid)
+    nvgStrokeColor(mVG, NanoVGColor(pattern.GetStop(0).mColor, pBlend));
+  else
+    nvgStrokePaint(mVG, MakePaint(pattern, pBlend));
+
+  nvgPathWinding(mVG, NVG_CCW);
+  SetBlendMode(pBlend);
+  nvgStroke(mVG);
+  nvgGlobalCompositeOperation(mVG, NVG_SOURCE_OVER);
+  if (!options.mPreserve)
+    nvgBeginPath(mVG);
+}
+
+void IGraphicsNanoVG::PathFill(const IPattern& pattern, const IFillOptions& options, const IBlend* pBlend)
+{
+  nvgPathWinding(mVG, options.mFillRule == EFillRule::kWinding ? NVG_CCW : NVG_CW);
+  if (pattern.mType == EPatternType::kSolid)
+    nvgFillColor(mVG, NanoVGColor(pattern.GetStop(0).mColor, pBlend));
+  else
+    nvgFillPaint(mVG, MakePaint(pattern, pBlend));
+
+  SetBlendMode(pBlend);
+  nvgFill(mVG);
+  nvgGlobalCompositeOperation(mVG, NVG_SOURCE_OVER);
+  if (!options.mPreserve)
+    nvgBeginPath(mVG);
+}
+
+void IGraphicsNanoVG::PathTransformSetMatrix(const IMatrix& m)
+{
+  if (!mVG)
+    return;
+  nvgResetTransform(mVG);
+  nvgScale(mVG, GetDrawScale(), GetDrawScale());
+  if (const ILayer* pLayer = GetTopLayer())
+    nvgTranslate(mVG, -pLayer->Bounds().L, -pLayer->Bounds().T);
+  nvgTransform(mVG, static_cast<float>(m.mXX), static_cast<float>(m.mYX), static_cast<float>(m.mXY),
+               static_cast<float>(m.mYY), static_cast<float>(m.mTX), static_cast<float>(m.mTY));
+}
+
+void IGraphicsNanoVG::SetClipRegion(const IRECT& r)
+{
+  if (mVG)
+    nvgScissor(mVG, r.L, r.T, r.W(), r.H());
+}
+
+IColor IGraphicsNanoVG::GetPoint(int x, int y)
+{
+  (void)x, (void)y;
+  return COLOR_BLACK;
+}
+
+// --- text ---------------------------------------------------------------------------------------
+
+void IGraphicsNanoVG::PrepareAndMeasureText(const IText& text, const char* str, IRECT& r, double& x, double& y) const
+{
+  float fbounds[4] = {};
+  nvgFontBlur(mVG, 0.f);
+  nvgFontSize(mVG, text.mSize);
+  nvgFontFace(mVG, text.mFont);
+
+  int align = 0;
+  switch (text.mAlign)
+  {
+    case EAlign::kNear: x = r.L; align = NVG_ALIGN_LEFT; break;
+    case EAlign::kCenter: x = r.MW(); align = NVG_ALIGN_CENTER; break;
+    case EAlign::kFar: x = r.R; align = NVG_ALIGN_RIGHT; break;
+  }
+  switch (text.mVAlign)
+  {
+    case EVAlign::kTop: y = r.T; align |= NVG_ALIGN_TOP; break;
+    case EVAlign::kMiddle: y = r.MH(); align |= NVG_ALIGN_MIDDLE; break;
+    case EVAlign::kBottom: y = r.B; align |= NVG_ALIGN_BOTTOM; break;
+  }
+  nvgTextAlign(mVG, align);
+  nvgTextBounds(mVG, static_cast<float>(x), static_cast<float>(y), str, nullptr, fbounds);
+  r = IRECT(fbounds[0], fbounds[1], fbounds[2], fbounds[3]);
+}
+
+float IGraphicsNanoVG::DoMeasureText(const IText& text, const char* str, IRECT& bounds) const
+{
+  if (!mVG)
+    return 0.f;
+  IRECT r = bounds;
+  double x = 0.0, y = 0.0;
+  PrepareAndMeasureText(text, str, r, x, y);
+  if (text.mAngle != 0.f)
+  {
+    // The bounding box of the rectangle turned about the anchor point.
+    IMatrix m;
+    m.Translate(static_cast<float>(x), static_cast<float>(y)).Rotate(text.mAngle);
+    m.Translate(static_cast<float>(-x), static_cast<float>(-y));
+    double xs[4] = {r.L, r.R, r.R, r.L};
+    double ys[4] = {r.T, r.T, r.B, r.B};
+    for (int i = 0; i < 4; i++)
+      m.TransformPoint(xs[i], ys[i]);
+    r = IRECT(static_cast<float>(std::min({xs[0], xs[1], xs[2], xs[3]})),
+              static_cast<float>(std::min({ys[0], ys[1], ys[2], ys[3]})),
+              static_cast<float>(std::max({xs[0], xs[1], xs[2], xs[3]})),
+              static_cast<float>(std::max({ys[0], ys[1], ys[2], ys[3]})));
+  }
+  bounds = r;
+  return r.W();
+}
+
+void IGraphicsNanoVG::DoDrawText(const IText& text, const char* str, const IRECT& bounds, const IBlend* pBlend)
+{
+  if (!mVG)
+    return;
+  IRECT measured = bounds;
+  double x = 0.0, y = 0.0;
+  PrepareAndMeasureText(text, str, measured, x, y);
+
+  PathTransformSave();
+  if (text.mAngle != 0.f)
+  {
+    PathTransformTranslate(static_cast<float>(x), static_cast<float>(y));
+    PathTransformRotate(text.mAngle);
+    PathTransformTranslate(static_cast<float>(-x), static_cast<float>(-y));
+  }
+  nvgFillColor(mVG, NanoVGColor(text.mFGColor, pBlend));
+  SetBlendMode(pBlend);
+  nvgText(mVG, static_cast<float>(x), static_cast<float>(y), str, nullptr);
+  nvgGlobalCompositeOperation(mVG, NVG_SOURCE_OVER);
+  PathTransformRestore();
+}
+
+// --- bitmaps and fonts --------------------------------------------------------------------------
+
+bool IGraphicsNanoVG::BitmapExtSupported(const char* ext)
+{
+  char lower[32] = {};
+  if (ext)
+    for (int i = 0; i < 31 && ext[i]; i++)
+      lower[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(ext[i])));
+  return std::strstr(lower, "png") || std::strstr(lower, "jpg") || std::strstr(lower, "jpeg");
+}
+
+IBitmap IGraphicsNanoVG::LoadBitmap(const char* name, int nStates, bool framesAreHorizontal, int targetScale)
+{
+  if (targetScale == 0)
+    targetScale = static_cast<int>(std::ceil(GetScreenScale()));
+
+  StaticStorage<APIBitmap>::Accessor storage(mBitmapCache);
+  APIBitmap* pAPIBitmap = storage.Find(name, targetScale);
+  if (!pAPIBitmap)
+  {
+    const char* ext = ExtensionOf(name);
+    WDL_String fullPath;
+    int sourceScale = 0;
+    const EResourceLocation location = SearchImageResource(name, ext, fullPath, targetScale, sourceScale);
+    if (location == kNotFound || !BitmapExtSupported(ext))
+      return IBitmap();
+    pAPIBitmap = LoadAPIBitmap(fullPath.Get(), sourceScale, location, ext);
+    if (!pAPIBitmap)
+      return IBitmap();
+    if (pAPIBitmap->GetWidth() <= 0)
+    {
+      delete pAPIBitmap;
+      return IBitmap();
+    }
+    storage.Add(pAPIBitmap, name, sourceScale);
+  }
+  return IBitmap(pAPIBitmap, nStates, framesAreHorizontal, name);
+}
+
+IBitmap IGraphicsNanoVG::LoadBitmap(const char* name, const void* pData, int dataSize, int nStates,
+                                    bool framesAreHorizontal, int targetScale)
+{
+  if (!name || !pData || dataSize <= 0)
+    return IBitmap();
+  if (targetScale == 0)
+    targetScale = static_cast<int>(std::ceil(GetScreenScale()));
+  APIBitmap* pAPIBitmap = LoadAPIBitmap(name, pData, dataSize, targetScale);
+  if (!pAPIBitmap || pAPIBitmap->GetWidth() <= 0)
+    return IBitmap();
+  return IBitmap(pAPIBitmap, nStates, framesAreHorizontal, name);
+}
+
+APIBitmap* IGraphicsNanoVG::LoadAPIBitmap(const char* fileNameOrResID, int scale, EResourceLocation location,
+                                          const char* ext)
+{
+  (void)ext;
+  if (!mVG || location != kAbsolutePath)
+    return new Bitmap(mVG, 0, scale, 1.f, location == kPreloadedTexture);
+  ActivateGLContext();
+  const int image = nvgCreateImage(mVG, fileNameOrResID, 0);
+  DeactivateGLContext();
+  return new Bitmap(mVG, image, scale, 1.f);
+}
+
+APIBitmap* IGraphicsNanoVG::LoadAPIBitmap(const char* name, const void* pData, int dataSize, int scale)
+{
+  StaticStorage<APIBitmap>::Accessor storage(mBitmapCache);
+  if (APIBitmap* pCached = storage.Find(name, scale))
+    return pCached;
+  if (!mVG || !pData || dataSize <= 0)
+    return nullptr;
+  ActivateGLContext();
+  const int image =
+      nvgCreateImageMem(mVG, 0, static_cast<unsigned char*>(const_cast<void*>(pData)), dataSize);
+  DeactivateGLContext();
+  if (image <= 0)
+    return nullptr;
+  auto* pBitmap = new Bitmap(mVG, image, scale, 1.f);
+  storage.Add(pBitmap, name, scale);
+  return pBitmap;
+}
+
+APIBitmap* IGraphicsNanoVG::CreateAPIBitmap(int width, int height, int scale, double drawScale, bool cacheable)
+{
+  (void)cacheable;
+  if (!mVG)
+    return new Bitmap(nullptr, 0, scale, static_cast<float>(drawScale));
+  if (mInDraw)
+    nvgEndFrame(mVG);
+
+  auto* pBitmap = new Bitmap(this, mVG, std::max(width, 1), std::max(height, 1), scale, static_cast<float>(drawScale));
+  if (NVGLUframebuffer* pFBO = pBitmap->GetFBO())
+  {
+    nvgluBindFramebuffer(pFBO);
+    glViewport(0, 0, std::max(width, 1), std::max(height, 1));
+    glClearColor(0.f, 0.f, 0.f, 0.f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    nvgBeginFrame(mVG, static_cast<float>(width), static_cast<float>(height), 1.f);
+    nvgEndFrame(mVG);
+  }
+
+  if (mInDraw)
+  {
+    nvgluBindFramebuffer(mMainFrameBuffer);
+    glViewport(0, 0, mMainFBWidth, mMainFBHeight);
+    nvgBeginFrame(mVG, static_cast<float>(WindowWidth()), static_cast<float>(WindowHeight()), GetScreenScale());
+  }
+  return pBitmap;
+}
+
+bool IGraphicsNanoVG::LoadAPIFont(const char* fontID, const PlatformFontPtr& font)
+{
+  if (!mVG || !fontID)
+    return false;
+  StaticStorage<IFontData>::Accessor storage(FontCache());
+  if (IFontData* pCached = storage.Find(fontID))
+    return nvgCreateFontMemAtIndex(mVG, fontID, pCached->Get(), pCached->GetSize(), 0, pCached->GetFaceIdx()) != -1;
+
+  if (!font)
+    return false;
+  IFontDataPtr data = font->GetFontData();
+  if (!data || !data->IsValid())
+    return false;
+  if (nvgCreateFontMemAtIndex(mVG, fontID, data->Get(), data->GetSize(), 0, data->GetFaceIdx()) == -1)
+    return false;
+  storage.Add(data.release(), fontID);
+  return true;
+}
+
+int IGraphicsNanoVG::NCachedBitmaps()
+{
+  StaticStorage<APIBitmap>::Accessor storage(mBitmapCache);
+  return mBitmapCache.NEntries();
+}
+
+} // namespace iplug::igraphics

@@ -1,0 +1,2 @@
+# Graphics drawn for real: the NanoVG backend on the headless EGL surface.
+brevant_test_suite(test_graphics_drawing ${CMAKE_CURRENT_SOURCE_DIR}/IGraphics/Drawing igraphics_platform)
