@@ -396,6 +396,23 @@ IColor IGraphicsNanoVG::GetPoint(int x, int y)
   return COLOR_BLACK;
 }
 
+void IGraphicsNanoVG::DrawFastDropShadow(const IRECT& innerBounds, const IRECT& outerBounds, float xyDrop,
+                                         float roundness, float blur, const IBlend* pBlend)
+{
+  if (!mVG)
+    return;
+  const NVGpaint shadow =
+      nvgBoxGradient(mVG, innerBounds.L + xyDrop, innerBounds.T + xyDrop, innerBounds.W(), innerBounds.H(),
+                     roundness * 2.f, blur, NanoVGColor(IColor(128, 0, 0, 0), pBlend), NanoVGColor(COLOR_TRANSPARENT));
+  nvgBeginPath(mVG);
+  nvgRect(mVG, outerBounds.L, outerBounds.T, outerBounds.W(), outerBounds.H());
+  nvgFillPaint(mVG, shadow);
+  SetBlendMode(pBlend);
+  nvgFill(mVG);
+  nvgGlobalCompositeOperation(mVG, NVG_SOURCE_OVER);
+  nvgBeginPath(mVG);
+}
+
 // --- text ---------------------------------------------------------------------------------------
 
 void IGraphicsNanoVG::PrepareAndMeasureText(const IText& text, const char* str, IRECT& r, double& x, double& y) const

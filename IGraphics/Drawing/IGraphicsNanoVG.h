@@ -72,6 +72,9 @@ public:
   void PathTransformSetMatrix(const IMatrix& m) override;
   void SetClipRegion(const IRECT& r) override;
   IColor GetPoint(int x, int y) override;
+  /** A soft box-gradient shadow under innerBounds, dropped by xyDrop, painted within outerBounds. */
+  void DrawFastDropShadow(const IRECT& innerBounds, const IRECT& outerBounds, float xyDrop = 5.f,
+                          float roundness = 0.f, float blur = 10.f, const IBlend* pBlend = nullptr) override;
 
   // --- text ---
   float DoMeasureText(const IText& text, const char* str, IRECT& bounds) const override;
