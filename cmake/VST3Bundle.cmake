@@ -2,7 +2,7 @@
 #
 # Builds the MODULE library <target> as a Linux VST3 bundle:
 #   <dir>/<Name>.vst3/Contents/x86_64-linux/<Name>.so   (dir defaults to ${CMAKE_BINARY_DIR}/VST3)
-#   <dir>/<Name>.vst3/Contents/Resources/<file>...      (copied after each build)
+#   <dir>/<Name>.vst3/Contents/Resources/<file>...      (copied when built or changed)
 # The module exports only GetPluginFactory, ModuleEntry and ModuleExit (version script plus hidden visibility),
 # and the three are kept even when they live in a static library. Unresolved symbols fail the link, not the host's
 # dlopen. The bundle folder is stored in the target property BREVANT_VST3_BUNDLE_DIR.
@@ -50,9 +50,37 @@ function(brevant_vst3_bundle target)
   endif()
 
   if(arg_RESOURCES)
-    add_custom_command(TARGET ${target} POST_BUILD
-      COMMAND ${CMAKE_COMMAND} -E make_directory ${_bundle}/Contents/Resources
-      COMMAND ${CMAKE_COMMAND} -E copy_if_different ${arg_RESOURCES} ${_bundle}/Contents/Resources/
-      VERBATIM)
+    brevant_vst3_bundle_resources(${target} ${arg_RESOURCES})
   endif()
+endfunction()
+
+# brevant_vst3_bundle_resources(<target> <file>...)
+#
+# Copies files into the bundle's Contents/Resources/ whenever <target> is built, and again whenever a file
+# changes (a changed image alone does not relink the module, so a post-build step would miss it).
+function(brevant_vst3_bundle_resources target)
+  get_target_property(_bundle ${target} BREVANT_VST3_BUNDLE_DIR)
+  if(NOT _bundle)
+    message(FATAL_ERROR "brevant_vst3_bundle_resources(${target}): call brevant_vst3_bundle(${target} ...) first")
+  endif()
+  set(_copies)
+  foreach(_file ${ARGN})
+    get_filename_component(_name ${_file} NAME)
+    set(_copy ${_bundle}/Contents/Resources/${_name})
+    add_custom_command(OUTPUT ${_copy}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${_bundle}/Contents/Resources
+      COMMAND ${CMAKE_COMMAND} -E copy ${_file} ${_copy}
+      DEPENDS ${_file}
+      VERBATIM)
+    list(APPEND _copies ${_copy})
+  endforeach()
+  # One copying target per call, numbered so that a bundle can take resources from several places.
+  get_target_property(_n ${target} BREVANT_VST3_RESOURCE_SETS)
+  if(NOT _n)
+    set(_n 0)
+  endif()
+  math(EXPR _n "${_n} + 1")
+  set_target_properties(${target} PROPERTIES BREVANT_VST3_RESOURCE_SETS ${_n})
+  add_custom_target(${target}_resources_${_n} DEPENDS ${_copies})
+  add_dependencies(${target} ${target}_resources_${_n})
 endfunction()
