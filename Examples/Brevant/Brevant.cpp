@@ -9,9 +9,8 @@ using namespace iplug;
 Brevant::Brevant(const InstanceInfo& info) : IPlugVST3(info, brevant::MakeConfig())
 {
   DefineParameters();
-
-  // The editor's graphics context and layout come with the graphics layer. Until then no creation or layout
-  // function is registered (mMakeGraphicsFunc and mLayoutFunc stay empty), so opening the editor creates nothing.
+  mMakeGraphicsFunc = [this]() { return MakeEditorGraphics(); };
+  mLayoutFunc = [this](iplug::igraphics::IGraphics* pGraphics) { LayoutEditor(pGraphics); };
 }
 
 Brevant::~Brevant() = default;

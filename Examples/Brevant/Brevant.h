@@ -102,6 +102,9 @@ public:
 
 private:
   void DefineParameters();
+  // Editor (BrevantLayout.cpp): the graphics context it opens in and the panel laid out on it.
+  iplug::igraphics::IGraphics* MakeEditorGraphics();
+  void LayoutEditor(iplug::igraphics::IGraphics* pGraphics);
 
 protected:
   // Engine cache, filled by OnParamChange and read by the signal chain.

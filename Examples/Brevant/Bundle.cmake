@@ -1,6 +1,6 @@
 # The plug-in class as a static library (tests construct it in-process), and the VST3 bundle built from it.
 add_library(brevant_plugin STATIC ${BREVANT_PLUGIN_SOURCES})
-target_link_libraries(brevant_plugin PUBLIC iplug_vst3 brevant_dsp)
+target_link_libraries(brevant_plugin PUBLIC iplug_vst3 igraphics_platform brevant_dsp)
 target_include_directories(brevant_plugin PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 brevant_warnings(brevant_plugin)
 

@@ -16,6 +16,11 @@ IGraphicsLinux::IGraphicsLinux(IGEditorDelegate& dlg, int w, int h, int fps, flo
 
 IGraphicsLinux::~IGraphicsLinux() { DetachSurface(); }
 
+IGraphics* MakeGraphics(IGEditorDelegate& dlg, int w, int h, int fps, float scale)
+{
+  return new IGraphicsLinux(dlg, w, h, fps, scale);
+}
+
 // --- surface ------------------------------------------------------------------------------------
 
 bool IGraphicsLinux::AttachSurface(std::unique_ptr<LinuxGLSurface> surface, float screenScale)
@@ -70,6 +75,7 @@ bool IGraphicsLinux::OpenHeadless(float screenScale)
     ActivateGLContext();
     GetDelegate()->LayoutUI(this);
     DeactivateGLContext();
+    GetDelegate()->OnUIOpen();
   }
   SetAllControlsDirty();
   return true;

@@ -86,4 +86,7 @@ private:
   WDL_String mClipboard;
 };
 
+/** The graphics factory plug-ins call from their creation function: the Linux context of the given size. */
+IGraphics* MakeGraphics(IGEditorDelegate& dlg, int w, int h, int fps = kDefaultFPS, float scale = 1.f);
+
 } // namespace iplug::igraphics
