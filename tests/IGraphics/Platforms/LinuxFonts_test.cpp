@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
+#include "IPlugPaths.h"
 #include "LinuxFonts.h"
 
-#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <sys/stat.h>
-#include <unistd.h>
 
 using namespace iplug::igraphics;
 namespace fonts = iplug::igraphics::LinuxFontHelpers;
@@ -37,7 +37,7 @@ struct TempDir
     char tmpl[] = "/tmp/brevant-fonts-XXXXXX";
     path = mkdtemp(tmpl);
   }
-  ~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
+  ~TempDir() { std::filesystem::remove_all(path); }
   std::string Write(const char* name, const std::string& text) const
   {
     const std::string file = path + "/" + name;
@@ -79,13 +79,23 @@ TEST(LinuxFonts, FileAndMemoryFonts)
   EXPECT_TRUE(fileData->IsValid());
   EXPECT_EQ(fileData->GetSize(), int(Roboto().size()));
 
-  // Not a ttf by name, not a regular file, empty, or not a font.
+  // Missing, not a regular file, empty, or not a font.
   const TempDir dir;
   mkdir((dir.path + "/dir.ttf").c_str(), 0700);
-  for (const std::string& path : {std::string("/no/such/Font.ttf"), dir.Write("Roboto.otf", ""), dir.path + "/dir.ttf",
-                                  dir.Write("empty.ttf", ""), dir.Write("text.ttf", "not a font at all")})
+  for (const std::string& path : {std::string("/no/such/Font.ttf"), dir.path + "/dir.ttf", dir.Write("empty.ttf", ""),
+                                  dir.Write("text.ttf", "not a font at all")})
     EXPECT_FALSE(fonts::LoadPlatformFont("f", path.c_str(), "", "")) << path;
   EXPECT_FALSE(fonts::LoadPlatformFont("f", "", "", ""));
+
+  // By name from the bundle's resources, as the editor loads its font.
+  std::filesystem::create_directories(dir.path + "/Fonts.vst3/Contents/Resources");
+  std::filesystem::copy_file(kRobotoPath, dir.path + "/Fonts.vst3/Contents/Resources/Roboto-Regular.ttf");
+  iplug::SetBundlePath("com.test.fonts", (dir.path + "/Fonts.vst3").c_str());
+  const PlatformFontPtr bundled = fonts::LoadPlatformFont("f", "Roboto-Regular.ttf", "com.test.fonts", "");
+  iplug::ClearBundlePath("com.test.fonts");
+  ASSERT_TRUE(bundled);
+  EXPECT_EQ(std::string(Descriptor(bundled).mPath.Get()),
+            dir.path + "/Fonts.vst3/Contents/Resources/Roboto-Regular.ttf");
 
   std::vector<uint8_t> bytes = Roboto();
   const PlatformFontPtr memory = fonts::LoadPlatformFont("m", bytes.data(), int(bytes.size()));
