@@ -513,6 +513,10 @@ public:
   virtual IFontDataPtr GetFontData() = 0;
   bool IsSystem() const { return mIsSystem; }
 
+  /** The first face of the font bytes whose style name equals styleName (any named face when styleName is
+      empty or null); faces without a style name are skipped. -1 when no face matches. */
+  static int GetFaceIdx(const void* data, int size, const char* styleName);
+
 private:
   bool mIsSystem;
 };
