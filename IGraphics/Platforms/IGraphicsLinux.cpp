@@ -2,6 +2,7 @@
 
 #include "IPlugPluginBase.h"
 #include "LinuxEGLSurface.h"
+#include "LinuxFonts.h"
 
 #include <GL/gl.h>
 #include <stb_image_write.h>
@@ -12,9 +13,16 @@ namespace iplug::igraphics
 IGraphicsLinux::IGraphicsLinux(IGEditorDelegate& dlg, int w, int h, int fps, float scale)
     : IGraphicsNanoVG(dlg, w, h, fps, scale)
 {
+  StaticStorage<LinuxFontDescriptor>::Accessor descriptors(LinuxFontHelpers::GetFontDescriptorCache());
+  descriptors.Retain();
 }
 
-IGraphicsLinux::~IGraphicsLinux() { DetachSurface(); }
+IGraphicsLinux::~IGraphicsLinux()
+{
+  DetachSurface();
+  StaticStorage<LinuxFontDescriptor>::Accessor descriptors(LinuxFontHelpers::GetFontDescriptorCache());
+  descriptors.Release();
+}
 
 IGraphics* MakeGraphics(IGEditorDelegate& dlg, int w, int h, int fps, float scale)
 {
@@ -252,22 +260,22 @@ IPopupMenu* IGraphicsLinux::CreatePlatformPopupMenu(IPopupMenu& menu, const IREC
 
 PlatformFontPtr IGraphicsLinux::LoadPlatformFont(const char* fontID, const char* fileNameOrResID)
 {
-  (void)fontID, (void)fileNameOrResID;
-  return nullptr;
+  return LinuxFontHelpers::LoadPlatformFont(fontID, fileNameOrResID, GetBundleID(), GetSharedResourcesSubPath());
 }
 
 PlatformFontPtr IGraphicsLinux::LoadPlatformFont(const char* fontID, void* pData, int dataSize)
 {
-  (void)fontID, (void)pData, (void)dataSize;
-  return nullptr;
+  return LinuxFontHelpers::LoadPlatformFont(fontID, pData, dataSize);
 }
 
 PlatformFontPtr IGraphicsLinux::LoadPlatformFont(const char* fontID, const char* fontName, ETextStyle style)
 {
-  (void)fontID, (void)fontName, (void)style;
-  return nullptr;
+  return LinuxFontHelpers::LoadPlatformFont(fontID, fontName, style);
 }
 
-void IGraphicsLinux::CachePlatformFont(const char* fontID, const PlatformFontPtr& font) { (void)fontID, (void)font; }
+void IGraphicsLinux::CachePlatformFont(const char* fontID, const PlatformFontPtr& font)
+{
+  LinuxFontHelpers::CachePlatformFont(fontID, font, LinuxFontHelpers::GetFontDescriptorCache());
+}
 
 } // namespace iplug::igraphics

@@ -37,7 +37,13 @@ InkBox Ink(const HeadlessEditor& ed)
 void DrawOnly(HeadlessEditor& ed, std::function<void(IGraphics&)> draw)
 {
   ed.G().RemoveAllControls();
-  ed.G().AttachControl(new DrawFuncControl(ed.G().GetBounds(), [draw](IGraphics& g, const IRECT&) { draw(g); }));
+  // The framebuffer keeps earlier frames: paint the whole editor black first.
+  ed.G().AttachControl(new DrawFuncControl(ed.G().GetBounds(),
+                                           [draw](IGraphics& g, const IRECT& r)
+                                           {
+                                             g.FillRect(COLOR_BLACK, r);
+                                             draw(g);
+                                           }));
 }
 } // namespace
 
