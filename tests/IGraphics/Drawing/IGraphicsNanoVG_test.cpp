@@ -1,5 +1,6 @@
 // The NanoVG backend drawing for real, on llvmpipe through EGL: every check here reads pixels back.
 #include "DrawingTestSupport.h"
+#include "IPlugPaths.h"
 
 #include <cmath>
 
@@ -249,4 +250,44 @@ TEST(NanoVGPaths, StrokesFillsClipsAndTransformsLandWhereExpected)
   EXPECT_TRUE(Same(ed.At(15, 15), Pixel{255, 255, 255, 255}));
   EXPECT_TRUE(Same(ed.At(25, 25), Pixel{0, 0, 0, 255}));
   EXPECT_TRUE(Same(ed.At(5, 5), Pixel{0, 0, 0, 255}));
+}
+
+namespace
+{
+/** A Linux context whose resources are those of a bundle registered under a test identifier. */
+class BundleGraphics : public IGraphicsLinux
+{
+public:
+  using IGraphicsLinux::IGraphicsLinux;
+  const char* GetBundleID() const override { return "com.test.gfx-bundle"; }
+};
+} // namespace
+
+TEST(NanoVGBitmaps, BareNamesAreFoundInTheBundleResourcesWithTheBestScaleVariant)
+{
+  TempDir bundle;
+  std::filesystem::create_directories(bundle / "Contents/Resources");
+  WritePNG(bundle / "Contents/Resources/KNOB.png", 6, 6, [](int, int) { return kRed; });
+  WritePNG(bundle / "Contents/Resources/BG@2x.png", 8, 8, [](int, int) { return kGreen; });
+  iplug::SetBundlePath("com.test.gfx-bundle", (bundle / "").c_str());
+
+  Log log;
+  TestDelegate delegate(log);
+  for (float screenScale : {1.f, 2.f})
+  {
+    BundleGraphics g(delegate, 20, 20, 60, 1.f);
+    ASSERT_TRUE(g.OpenHeadless(screenScale)) << g.GetSurfaceError();
+    // Only the 1x knob exists: on a 2x screen the 2x and 3x names are tried first, then the 1x file is used.
+    IBitmap knob = g.LoadBitmap("KNOB.png");
+    ASSERT_TRUE(knob.IsValid());
+    EXPECT_EQ(knob.GetScale(), 1);
+    // Only the 2x background exists: it serves a 1x screen too.
+    IBitmap bg = g.LoadBitmap("BG.png");
+    ASSERT_TRUE(bg.IsValid());
+    EXPECT_EQ(bg.GetScale(), 2);
+    EXPECT_EQ(bg.W(), 4);
+    EXPECT_FALSE(g.LoadBitmap("NEEDLE.png").IsValid());
+    g.CloseHeadless();
+  }
+  iplug::ClearBundlePath("com.test.gfx-bundle");
 }
