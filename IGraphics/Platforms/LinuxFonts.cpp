@@ -62,6 +62,23 @@ const char* StyleName(ETextStyle style)
   }
 }
 
+// A configuration of our own: the host process may use fontconfig's shared one, which we must neither replace
+// nor tear down, and ours is freed when the module goes.
+FcConfig* FontConfig()
+{
+  struct Holder
+  {
+    FcConfig* pConfig = FcInitLoadConfigAndFonts();
+    ~Holder()
+    {
+      if (pConfig)
+        FcConfigDestroy(pConfig);
+    }
+  };
+  static Holder sHolder;
+  return sHolder.pConfig;
+}
+
 // Compared with the font's first (primary) family and style: fontconfig also lists legacy names, under which
 // "Roboto Thin" would count as a "Regular" of "Roboto".
 bool PrimaryNameIs(FcPattern* pFont, const char* object, const char* wanted)
@@ -117,7 +134,8 @@ PlatformFontPtr LoadPlatformFont(const char* fontID, const char* fileName, const
 PlatformFontPtr LoadPlatformFont(const char* fontID, const char* familyName, ETextStyle style)
 {
   (void)fontID;
-  if (!familyName || !*familyName || !FcInit())
+  FcConfig* pConfig = familyName && *familyName ? FontConfig() : nullptr;
+  if (!pConfig)
     return nullptr;
   const char* styleName = StyleName(style);
 
@@ -126,12 +144,12 @@ PlatformFontPtr LoadPlatformFont(const char* fontID, const char* familyName, ETe
     return nullptr;
   FcPatternAddString(pPattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(familyName));
   FcPatternAddString(pPattern, FC_STYLE, reinterpret_cast<const FcChar8*>(styleName));
-  FcConfigSubstitute(nullptr, pPattern, FcMatchPattern);
+  FcConfigSubstitute(pConfig, pPattern, FcMatchPattern);
   FcDefaultSubstitute(pPattern);
 
   // Sorted best first; the sort always offers something, so only exact matches are taken.
   FcResult result = FcResultNoMatch;
-  FcFontSet* pFonts = FcFontSort(nullptr, pPattern, FcFalse, nullptr, &result);
+  FcFontSet* pFonts = FcFontSort(pConfig, pPattern, FcFalse, nullptr, &result);
   PlatformFontPtr font;
   for (int i = 0; pFonts && i < pFonts->nfont && !font; i++)
   {

@@ -134,13 +134,11 @@ TEST(IFontData, RobotoNamesMetricsAndFaces)
   EXPECT_EQ(info.GetStyleFlags(), 0);
 
   EXPECT_FALSE(IFontInfo(roboto.data(), int(roboto.size()), 1).IsValid());
-  EXPECT_FALSE(IFontInfo(roboto.data(), int(roboto.size()), -1).IsValid());
 
   IFontData data(roboto.data(), int(roboto.size()), 0);
   EXPECT_TRUE(data.IsValid());
   EXPECT_NE(data.Get(), roboto.data());
   EXPECT_EQ(data.GetSize(), int(roboto.size()));
-  EXPECT_FALSE(IFontData(roboto.data(), int(roboto.size()), 1).IsValid());
   EXPECT_FALSE(IFontData(roboto.data(), int(roboto.size()), -1).IsValid());
   EXPECT_FALSE(IFontData().IsValid());
   EXPECT_EQ(IFontData().Get(), nullptr);
