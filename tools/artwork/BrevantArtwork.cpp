@@ -60,7 +60,8 @@ struct Placement
 {
   EKind kind;
   float x, y;
-  const char* label; // printed under the control on the background
+  const char* label;      // printed under the control on the background
+  float labelShift = 0.f; // moves a label that is wider than its gap off centre, away from a neighbour
 };
 
 // Every control of the editor, in the order the layout attaches them.
@@ -73,7 +74,7 @@ constexpr Placement kLayout[] = {
   {EKind::kSwitch, 408, 436, "Sidechain"},
   {EKind::kSwitch, 683, 436, "Sidechain"},
   {EKind::kSwitch, 546, 538, "Bypass"},
-  {EKind::kSwitch, 408, 538, "Oversampling"},
+  {EKind::kSwitch, 408, 538, "Oversampling", -5.f}, // clear of the mix knob at x 462
   {EKind::kKnob, 134, 213, "Attack"},
   {EKind::kKnob, 240, 213, "Release"},
   {EKind::kKnob, 134, 316, "Input"},
@@ -89,8 +90,8 @@ constexpr Placement kLayout[] = {
   {EKind::kKnob, 684, 316, "Input"},
   {EKind::kKnob, 791, 316, "Output"},
   {EKind::kKnob, 738, 420, "Mix"},
-  {EKind::kKnob, 324, 368, "Low X-Over"},
-  {EKind::kKnob, 599, 368, "High X-Over"},
+  {EKind::kKnob, 324, 368, "Low X-Over", 3.f},  // clear of the bypass switch to the left
+  {EKind::kKnob, 599, 368, "High X-Over", 3.f},
   {EKind::kKnob, 324, 522, "Input"},
   {EKind::kKnob, 599, 522, "Output"},
   {EKind::kKnob, 462, 522, "Mix"},
@@ -126,7 +127,8 @@ IRECT FrameRect(const Placement& p)
 IRECT LabelRect(const Placement& p)
 {
   const IRECT f = FrameRect(p);
-  return IRECT(f.MW() - 45.f, f.B + 1.f, f.MW() + 45.f, f.B + 15.f);
+  const float cx = f.MW() + p.labelShift;
+  return IRECT(cx - 45.f, f.B + 1.f, cx + 45.f, f.B + 15.f);
 }
 
 // --- palette ------------------------------------------------------------------------------------------
@@ -235,14 +237,14 @@ void DrawButton(IGraphics& g, const IRECT& r, bool on)
   const IRECT led(body.MW() - 11.f, body.MH() - 2.5f, body.MW() + 11.f, body.MH() + 2.5f);
   if (on)
   {
-    FillRoundRect(g, led.GetPadded(3.f), 5.f, IPattern(kAccent.WithOpacity(0.18f)));
-    FillRoundRect(g, led.GetPadded(1.5f), 4.f, IPattern(kAccent.WithOpacity(0.35f)));
+    for (float pad = 4.f; pad > 0.f; pad -= 1.f)
+      FillRoundRect(g, led.GetPadded(pad), 2.5f + pad, IPattern(kAccent.WithOpacity(0.09f)));
     FillRoundRect(g, led, 2.5f, Vertical(led.T, led.B, IColor(255, 255, 206, 140), kAccent));
   }
   else
   {
     FillRoundRect(g, led, 2.5f, IPattern(IColor(255, 22, 23, 26)));
-    g.DrawLine(IColor(60, 255, 255, 255), led.L + 2.f, led.B + 0.75f, led.R - 2.f, led.B + 0.75f);
+    g.DrawLine(IColor(28, 255, 255, 255), led.L + 2.f, led.B + 0.75f, led.R - 2.f, led.B + 0.75f);
   }
 }
 
@@ -336,7 +338,6 @@ void DrawMeterFace(IGraphics& g, const IRECT& needleFrame)
   g.PathFill(Vertical(plate.T, plate.B, IColor(255, 40, 43, 48), IColor(255, 26, 28, 31)));
   g.DrawLine(IColor(255, 12, 13, 15), plate.L, plate.T + 0.5f, plate.R, plate.T + 0.5f);
   g.DrawLine(IColor(255, 70, 75, 82), plate.L, plate.T + 1.5f, plate.R, plate.T + 1.5f);
-  g.DrawRoundRect(kEdgeDark, face.GetPadded(0.5f, 0.5f, 0.5f, plate.H() + 0.5f), 5.5f, nullptr, 1.f);
 }
 
 // --- background --------------------------------------------------------------------------------------------
@@ -587,7 +588,9 @@ bool CheckLayout()
     for (size_t j = i + 1; j < boxes.size(); j++)
       if (Overlap(a, boxes[j].second))
       {
-        std::fprintf(stderr, "brevant-artwork: %s overlaps %s\n", boxes[i].first.c_str(), boxes[j].first.c_str());
+        std::fprintf(stderr, "brevant-artwork: %s (%g..%g, %g..%g) overlaps %s (%g..%g, %g..%g)\n",
+                     boxes[i].first.c_str(), a.L, a.R, a.T, a.B, boxes[j].first.c_str(), boxes[j].second.L,
+                     boxes[j].second.R, boxes[j].second.T, boxes[j].second.B);
         ok = false;
       }
   }
