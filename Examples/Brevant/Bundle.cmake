@@ -13,6 +13,5 @@ endif()
 add_library(Brevant MODULE ${_module_src})
 target_link_libraries(Brevant PRIVATE brevant_plugin)
 
-file(GLOB _images CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/resources/img/*.png)
 brevant_vst3_bundle(Brevant BUNDLE_NAME Brevant OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}
-  RESOURCES ${_images} ${ROBOTO_TTF})
+  RESOURCES ${ROBOTO_TTF})
