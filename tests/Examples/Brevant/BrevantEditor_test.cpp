@@ -1,0 +1,139 @@
+// Brevant's editor artwork and panel, drawn headless from the built bundle's resources.
+
+#include "Brevant.h"
+#include "IBitmapControls.h"
+#include "IGraphicsLinux.h"
+#include "IPlugPaths.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace iplug;
+using namespace iplug::igraphics;
+
+namespace
+{
+std::string Resource(const char* name) { return std::string(BREVANT_BUNDLE_DIR) + "/Contents/Resources/" + name; }
+
+struct Art
+{
+  const char* name;
+  int frames, fw, fh;
+};
+constexpr Art kArt[] = {{"BG.png", 1, 997, 612}, {"KNOB.png", 61, 60, 60}, {"BUTTON.png", 2, 50, 24},
+                        {"NEEDLE.png", 81, 148, 96}};
+
+class Painter : public IControl
+{
+public:
+  explicit Painter(const IRECT& r) : IControl(r) {}
+  void Draw(IGraphics& g) override
+  {
+    if (mFunc)
+      mFunc(g);
+  }
+  std::function<void(IGraphics&)> mFunc;
+};
+} // namespace
+
+TEST(BrevantArtwork, EveryBitmapHasItsFramesAtOneAndTwoTimesAndEachFrameStaysInItsPlace)
+{
+  IGEditorDelegate delegate(0);
+  for (int scale : {1, 2})
+  {
+    IGraphicsLinux g(delegate, 1000, 620, 60, 1.f);
+    ASSERT_TRUE(g.OpenHeadless(static_cast<float>(scale))) << g.GetSurfaceError();
+    auto* pPainter = new Painter(g.GetBounds());
+    g.AttachControl(pPainter);
+    for (const Art& art : kArt)
+    {
+      const IBitmap bitmap = g.LoadBitmap(Resource(art.name).c_str(), art.frames);
+      ASSERT_TRUE(bitmap.IsValid()) << art.name;
+      EXPECT_EQ(bitmap.GetScale(), scale) << art.name << ": the variant for the screen";
+      EXPECT_EQ(bitmap.FW(), art.fw) << art.name;
+      EXPECT_EQ(bitmap.FH(), art.fh) << art.name;
+      EXPECT_EQ(bitmap.H(), art.fh * art.frames) << art.name;
+
+      // Each frame drawn over magenta at (1, 1): pixels outside its rectangle stay magenta, and neighbouring
+      // frames differ (the strip really holds distinct frames).
+      std::vector<uint8_t> previous;
+      std::vector<int> frames{1};
+      for (int f : {2, art.frames / 2 + 1, art.frames})
+        if (f > frames.back() && f <= art.frames)
+          frames.push_back(f);
+      for (int frame : frames)
+      {
+        pPainter->mFunc = [&](IGraphics& gr)
+        {
+          gr.FillRect(IColor(255, 255, 0, 255), gr.GetBounds());
+          gr.DrawBitmap(bitmap, IRECT(1, 1, 1.f + art.fw, 1.f + art.fh), frame);
+        };
+        pPainter->SetDirty(false);
+        ASSERT_TRUE(g.OnFrameTick());
+        std::vector<uint8_t> px;
+        int w = 0, h = 0;
+        ASSERT_TRUE(g.ReadFramePixels(px, w, h));
+        auto at = [&](int x, int y) { return &px[(static_cast<size_t>(y) * w + x) * 4]; };
+        const int right = (1 + art.fw) * scale, bottom = (1 + art.fh) * scale;
+        for (int y = 0; y < std::min(h, bottom + 2); y++)
+          for (int x : {0, right, right + 1})
+          {
+            if (x >= w)
+              continue;
+            const uint8_t* p = at(x, y);
+            ASSERT_TRUE(p[0] == 255 && p[1] == 0 && p[2] == 255) << art.name << " frame " << frame << " at " << x;
+          }
+        std::vector<uint8_t> inside;
+        for (int y = scale; y < bottom; y++)
+          inside.insert(inside.end(), at(scale, y), at(right, y));
+        if (!previous.empty())
+        {
+          EXPECT_NE(inside, previous) << art.name << " frame " << frame;
+        }
+        previous = std::move(inside);
+      }
+    }
+    g.CloseHeadless();
+  }
+}
+
+TEST(BrevantEditor, LayoutAttachesThePanelInOrderWithNothingOverlapping)
+{
+  auto* plug = new Brevant(InstanceInfo());
+  SetBundlePath(brevant::kBundleID, BREVANT_BUNDLE_DIR);
+  std::unique_ptr<IGraphics> owned(plug->CreateGraphics());
+  auto* g = dynamic_cast<IGraphicsLinux*>(owned.get());
+  ASSERT_NE(g, nullptr);
+  EXPECT_EQ(g->Width(), 997);
+  EXPECT_EQ(g->Height(), 612);
+  EXPECT_EQ(g->FPS(), 60);
+  ASSERT_TRUE(g->OpenHeadless(1.f)) << g->GetSurfaceError();
+
+  ASSERT_EQ(g->NControls(), 32);
+  EXPECT_NE(g->GetCornerResizer(), nullptr);
+  EXPECT_EQ(g->NBubbles(), 1);
+  const int params[31] = {kLowBypass,    kMidBypass,    kHighBypass,   kLowSidechain, kMidSidechain, kHighSidechain,
+                          kBypass,       kOversampling, kLowAttack,    kLowRelease,   kLowInput,     kLowOutput,
+                          kLowMix,       kMidAttack,    kMidRelease,   kMidInput,     kMidOutput,    kMidMix,
+                          kHighAttack,   kHighRelease,  kHighInput,    kHighOutput,   kHighMix,      kLowXover,
+                          kHighXover,    kGlobalInput,  kGlobalOutput, kGlobalMix,    kLowMeter,     kMidMeter,
+                          kHighMeter};
+  for (int i = 1; i < 32; i++)
+  {
+    const IControl* c = g->GetControl(i);
+    EXPECT_EQ(c->GetParamIdx(), params[i - 1]) << "control " << i;
+    const IRECT r = c->GetRECT();
+    EXPECT_GT(r.W(), 0.f);
+    EXPECT_TRUE(g->GetBounds().Contains(r)) << "control " << i;
+    for (int j = 1; j < i; j++)
+      EXPECT_FALSE(r.Intersects(g->GetControl(j)->GetRECT())) << "controls " << j << " and " << i << " overlap";
+  }
+  EXPECT_TRUE(g->OnFrameTick());
+  g->CloseHeadless();
+  owned.reset();
+  ClearBundlePath(brevant::kBundleID);
+  plug->release();
+}
