@@ -13,40 +13,27 @@ namespace iplug::igraphics
 
 namespace
 {
-// One display for the process: eglTerminate would end every context on it, so it is terminated only when the
-// last surface goes.
+// One display for the process, initialised once and never terminated: eglTerminate would end every context on
+// it, and the driver it unloads keeps allocations of its own that would then be unreachable.
 std::mutex sDisplayMutex;
 EGLDisplay sDisplay = EGL_NO_DISPLAY;
-int sDisplayUsers = 0;
 
 EGLDisplay AcquireDisplay(const char** error)
 {
   std::lock_guard<std::mutex> lock(sDisplayMutex);
-  if (sDisplayUsers == 0)
+  if (sDisplay == EGL_NO_DISPLAY)
   {
-    sDisplay = eglGetPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+    EGLDisplay display = eglGetPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
     EGLint major = 0, minor = 0;
-    if (sDisplay == EGL_NO_DISPLAY || !eglInitialize(sDisplay, &major, &minor))
+    if (display == EGL_NO_DISPLAY || !eglInitialize(display, &major, &minor))
     {
       if (error)
         *error = "no EGL surfaceless display (is Mesa's libegl-mesa0 installed?)";
-      sDisplay = EGL_NO_DISPLAY;
       return EGL_NO_DISPLAY;
     }
+    sDisplay = display;
   }
-  sDisplayUsers++;
   return sDisplay;
-}
-
-void ReleaseDisplay()
-{
-  std::lock_guard<std::mutex> lock(sDisplayMutex);
-  if (sDisplayUsers > 0 && --sDisplayUsers == 0)
-  {
-    eglTerminate(sDisplay);
-    eglReleaseThread();
-    sDisplay = EGL_NO_DISPLAY;
-  }
 }
 } // namespace
 
@@ -64,7 +51,6 @@ std::unique_ptr<LinuxEGLSurface> LinuxEGLSurface::Create(const char** error)
   {
     if (error)
       *error = "EGL offers no desktop OpenGL";
-    ReleaseDisplay();
     return nullptr;
   }
   if (!eglChooseConfig(display, configAttribs, &config, 1, &nConfigs) || nConfigs < 1)
@@ -82,7 +68,6 @@ std::unique_ptr<LinuxEGLSurface> LinuxEGLSurface::Create(const char** error)
   {
     if (error)
       *error = "EGL could not create an OpenGL 3.2 core context";
-    ReleaseDisplay();
     return nullptr;
   }
 
@@ -109,7 +94,6 @@ LinuxEGLSurface::~LinuxEGLSurface()
     }
     eglDestroyContext(sDisplay, static_cast<EGLContext>(mContext));
   }
-  ReleaseDisplay();
 }
 
 bool LinuxEGLSurface::MakeCurrent()
