@@ -179,7 +179,9 @@ void IGraphicsLinux::MoveMouseCursor(float x, float y)
 
 void* IGraphicsLinux::OpenWindow(void* pParent)
 {
-  (void)pParent;
+  // Without a parent window the editor opens headless: drawn offscreen, read back as pixels.
+  if (!pParent)
+    return OpenHeadless(GetScreenScale()) ? static_cast<void*>(GetSurface()) : nullptr;
   return nullptr;
 }
 
