@@ -41,8 +41,10 @@ struct IGestureInfo
 
 using IGestureFunc = std::function<void(IControl*, const IGestureInfo&)>;
 
-/** Milliseconds of a monotonic clock. */
+/** Milliseconds of a monotonic clock: the time animations run on. */
 double MonotonicMilliseconds();
+/** Replaces that clock (tests drive animations with a clock of their own); null restores the steady clock. */
+void SetMonotonicClock(double (*clock)());
 
 class IControl : public Steinberg::Vst::IContextMenuTarget, public Steinberg::FObject
 {
