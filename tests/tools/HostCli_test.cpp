@@ -125,6 +125,16 @@ TEST_F(HostCli, HelpAndUsageErrors)
   EXPECT_EQ(
       RunHost({"render", TESTGAIN_BUNDLE, "-i", Path("in.wav"), "-o", Path("o.wav"), "--set", "Gain=loud"}).status, 2);
   EXPECT_EQ(RunHost({"render", TESTGAIN_BUNDLE, "-i", Path("in.wav"), "-o", Path("o.wav"), "--block"}).status, 2);
+  EXPECT_EQ(RunHost({"screenshot", TESTGAIN_BUNDLE}).status, 2) << "no output";
+  EXPECT_EQ(RunHost({"screenshot", TESTGAIN_BUNDLE, "-o", Path("x.png"), "--scale", "0"}).status, 2);
+}
+
+TEST_F(HostCli, ScreenshotOfAPlugInWithoutEditorFailsCleanly)
+{
+  auto r = RunHost({"screenshot", TESTGAIN_BUNDLE, "-o", Path("x.png")});
+  EXPECT_EQ(r.status, 1) << r.output;
+  EXPECT_NE(r.output.find("no editor view"), std::string::npos) << r.output;
+  EXPECT_FALSE(fs::exists(Path("x.png")));
 }
 
 TEST_F(HostCli, InfoListsClassesBusesAndParameters)

@@ -4,9 +4,16 @@
 #include "IBitmapControls.h"
 #include "IGraphicsLinux.h"
 #include "IPlugPaths.h"
+#include "IPlugVST3View.h"
+#include "VST3TestHost.h"
+
+#include "pluginterfaces/gui/iplugview.h"
+#include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -136,4 +143,84 @@ TEST(BrevantEditor, LayoutAttachesThePanelInOrderWithNothingOverlapping)
   owned.reset();
   ClearBundlePath(brevant::kBundleID);
   plug->release();
+}
+
+TEST(BrevantEditor, ViewAnswersTheHostAboutTypeSizeAndLimits)
+{
+  vst3test::NamedHost host;
+  auto* plug = new Brevant(InstanceInfo());
+  plug->initialize(&host);
+  EXPECT_EQ(plug->createView("other"), nullptr);
+  Steinberg::IPlugView* view = plug->createView(Steinberg::Vst::ViewType::kEditor);
+  ASSERT_NE(view, nullptr);
+
+  EXPECT_EQ(view->isPlatformTypeSupported(kPlatformTypeX11), Steinberg::kResultTrue);
+  EXPECT_EQ(view->isPlatformTypeSupported("NSView"), Steinberg::kResultFalse);
+  EXPECT_EQ(view->isPlatformTypeSupported("HWND"), Steinberg::kResultFalse);
+  EXPECT_EQ(view->attached(reinterpret_cast<void*>(1), "HWND"), Steinberg::kResultFalse);
+  EXPECT_EQ(plug->GetUI(), nullptr) << "a foreign window type opens nothing";
+
+  Steinberg::ViewRect size;
+  EXPECT_EQ(view->getSize(&size), Steinberg::kResultTrue);
+  EXPECT_EQ(size.getWidth(), 997);
+  EXPECT_EQ(size.getHeight(), 612);
+  EXPECT_EQ(view->canResize(), Steinberg::kResultFalse);
+
+  Steinberg::ViewRect small(0, 0, 100, 100);
+  EXPECT_EQ(view->checkSizeConstraint(&small), Steinberg::kResultTrue);
+  EXPECT_EQ(small.right, 498);
+  EXPECT_EQ(small.bottom, 306);
+  Steinberg::ViewRect large(10, 20, 3000, 2000);
+  view->checkSizeConstraint(&large);
+  EXPECT_EQ(large.left, 10);
+  EXPECT_EQ(large.top, 20);
+  EXPECT_EQ(large.right, 2004);
+  EXPECT_EQ(large.bottom, 1244);
+  Steinberg::ViewRect within(0, 0, 700, 500); // no aspect is imposed
+  view->checkSizeConstraint(&within);
+  EXPECT_EQ(within.right, 700);
+  EXPECT_EQ(within.bottom, 500);
+
+  Steinberg::FUnknownPtr<Steinberg::IPlugViewContentScaleSupport> scale(view);
+  EXPECT_TRUE(scale);
+
+  // The view keeps the plug-in alive: released first, the plug-in still answers through it.
+  plug->terminate();
+  plug->release();
+  EXPECT_EQ(view->getSize(&size), Steinberg::kResultTrue);
+  view->release();
+}
+
+TEST(BrevantEditor, ViewDrawsHeadlessAndWritesTheFrame)
+{
+  SetBundlePath(brevant::kBundleID, BREVANT_BUNDLE_DIR);
+  vst3test::NamedHost host;
+  auto* plug = new Brevant(InstanceInfo());
+  plug->initialize(&host);
+  Steinberg::IPlugView* view = plug->createView(Steinberg::Vst::ViewType::kEditor);
+  ASSERT_NE(view, nullptr);
+  Steinberg::FUnknownPtr<IPlugViewHeadless> headless(view);
+  ASSERT_TRUE(headless);
+  EXPECT_EQ(headless->drawFrame(), Steinberg::kResultFalse) << "not open yet";
+
+  const std::string png = ::testing::TempDir() + "brevant-view-headless.png";
+  for (int round = 0; round < 3; round++) // a view opens and closes again and again
+  {
+    ASSERT_EQ(headless->attachHeadless(2.f), Steinberg::kResultTrue);
+    EXPECT_EQ(headless->attachHeadless(2.f), Steinberg::kResultFalse) << "already open";
+    ASSERT_NE(plug->GetUI(), nullptr);
+    EXPECT_FLOAT_EQ(plug->GetUI()->GetScreenScale(), 2.f);
+    EXPECT_EQ(headless->drawFrame(), Steinberg::kResultTrue);
+    EXPECT_EQ(headless->drawFrame(), Steinberg::kResultFalse) << "nothing changed, nothing drawn";
+    std::remove(png.c_str());
+    EXPECT_EQ(headless->writeFramePNG(png.c_str()), Steinberg::kResultTrue);
+    EXPECT_GT(std::filesystem::file_size(png), 10000u);
+    EXPECT_EQ(view->removed(), Steinberg::kResultOk);
+    EXPECT_EQ(plug->GetUI(), nullptr);
+  }
+  std::remove(png.c_str());
+  view->release();
+  plug->terminate();
+  plug->release();
+  ClearBundlePath(brevant::kBundleID);
 }
