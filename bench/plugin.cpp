@@ -5,12 +5,15 @@
 // fastest pass in processor time of the thread (a busy machine only ever adds time):
 //   ns_per_frame  nanoseconds per stereo sample frame
 //   realtime      seconds of audio per second of processing (one instance, one core)
+// The label names the vector maths' path and width (BREVANT_SIMD=sse2|avx2|avx512 forces one, in the hosted
+// bundle too).
 //
 //   build/bench/plugin --benchmark_filter=.
 
 #include "Brevant.h"
 #include "HostedPlugin.h"
 #include "ReferenceChain.h"
+#include "VectorMath.h"
 
 #include "pluginterfaces/vst/vstspeaker.h"
 
@@ -90,6 +93,12 @@ template <typename Pass> void TimePasses(benchmark::State& state, Pass&& pass)
   state.counters["realtime"] = kFrames / kRate / best;
 }
 
+std::string PathLabel()
+{
+  const auto& k = brevant::simd::Active();
+  return std::string(k.name) + ", " + std::to_string(k.width * 64) + "-bit vectors";
+}
+
 void BM_PluginVst3Float(benchmark::State& state)
 {
   std::string error;
@@ -120,6 +129,7 @@ void BM_PluginVst3Float(benchmark::State& state)
                }
              });
   plug->Stop();
+  state.SetLabel(PathLabel());
 }
 BENCHMARK(BM_PluginVst3Float)->ArgName("oversampling")->Arg(0)->Arg(1)->Iterations(5)->Unit(benchmark::kMillisecond);
 
@@ -166,6 +176,7 @@ void BM_ChainAlone(benchmark::State& state)
 {
   auto plug = MakePlug(state.range(0) != 0);
   RunDouble(state, [&](double** in, double** out) { plug->ProcessBlock(in, out, kBlock); });
+  state.SetLabel(PathLabel());
 }
 BENCHMARK(BM_ChainAlone)->ArgName("oversampling")->Arg(0)->Arg(1)->Iterations(5)->Unit(benchmark::kMillisecond);
 
