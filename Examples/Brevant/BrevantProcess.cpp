@@ -101,33 +101,43 @@ public:
       envToLevel[i] = 8.685889638065037 * envToLevel[i];
   }
 
-  /** Envelope step per sample of the chunk; env receives the envelope after each. */
-  void Envelope(const double* det, double* env, int n, bool blockStart)
+  /** Envelope steps of the three bands over the chunk, in one loop so that their recurrences overlap; each
+   * detector array receives its envelope after each sample. */
+  static void Envelopes(CompressorRun* const (&runs)[3], double* const (&detToEnv)[3], int n, bool blockStart)
   {
-    double envelope = mC.envelope;
-    int32_t holdCount = mC.holdCount;
+    double envelope[3];
+    int32_t holdCount[3];
+    for (int b = 0; b < 3; b++)
+    {
+      envelope[b] = runs[b]->mC.envelope;
+      holdCount[b] = runs[b]->mC.holdCount;
+    }
     for (int i = 0; i < n; i++)
     {
       const bool first = blockStart && i == 0;
-      const double attack = first ? mAttack0 : mC.attackCoef;
-      const double release = first ? mRelease0 : mC.releaseCoef;
-      const int32_t hold = first ? mHold0 : mC.holdSamples;
-      double d = std::fabs(det[i]);
-      if (!(d <= DBL_MAX)) // a non-finite detector value: NaN reads as silence, +inf as the largest level
-        d = d > 0.0 ? DBL_MAX : 0.0;
-      if (d > envelope)
+      for (int b = 0; b < 3; b++)
       {
-        envelope = (envelope - d) * attack + d;
-        holdCount = 0;
+        const CompressorRun& r = *runs[b];
+        const double attack = first ? r.mAttack0 : r.mC.attackCoef;
+        const double release = first ? r.mRelease0 : r.mC.releaseCoef;
+        const int32_t hold = first ? r.mHold0 : r.mC.holdSamples;
+        double d = std::fabs(detToEnv[b][i]);
+        if (!(d <= DBL_MAX)) // a non-finite detector value: NaN reads as silence, +inf as the largest level
+          d = d > 0.0 ? DBL_MAX : 0.0;
+        // Rising: attack, and the hold starts again; falling: release once the hold has run out.
+        const bool rising = d > envelope[b];
+        const bool holding = !rising && holdCount[b] < hold;
+        const double next = (envelope[b] - d) * (rising ? attack : release) + d;
+        envelope[b] = holding ? envelope[b] : next;
+        holdCount[b] = rising ? 0 : holdCount[b] + (holding ? 1 : 0);
+        detToEnv[b][i] = envelope[b];
       }
-      else if (holdCount < hold)
-        holdCount += 1;
-      else
-        envelope = (envelope - d) * release + d;
-      env[i] = envelope;
     }
-    mC.envelope = envelope;
-    mC.holdCount = holdCount;
+    for (int b = 0; b < 3; b++)
+    {
+      runs[b]->mC.envelope = envelope[b];
+      runs[b]->mC.holdCount = holdCount[b];
+    }
   }
 
   /** Static curve: gain in dB per sample from the level in dB, X the chunk's level terms (ratio = X + offset
@@ -347,9 +357,7 @@ void Brevant::ProcessActive(sample** inputs, sample** outputs, int nFrames, doub
     k.saturate(c.mid, c.mid, n);
 
     // Compressors: envelopes, levels, static curves, then the linear gains.
-    lowComp.Envelope(c.low, c.low, n, blockStart);
-    highComp.Envelope(c.high, c.high, n, blockStart);
-    midComp.Envelope(c.mid, c.mid, n, blockStart);
+    CompressorRun::Envelopes({&lowComp, &highComp, &midComp}, {c.low, c.high, c.mid}, n, blockStart);
     CompressorRun::Level(c.low, n, k);
     CompressorRun::Level(c.high, n, k);
     CompressorRun::Level(c.mid, n, k);
@@ -432,8 +440,8 @@ void Brevant::ProcessActive(sample** inputs, sample** outputs, int nFrames, doub
       {
         outL[i] = mDownL.process(c.u[0][i]);
         outR[i] = mDownR.process(c.u[1][i]);
-        mDownL.process(c.u[2][i]);
-        mDownR.process(c.u[3][i]);
+        mDownL.push(c.u[2][i]);
+        mDownR.push(c.u[3][i]);
         finite = finite && IsFinite(c.u[0][i]) && IsFinite(c.u[1][i]) && IsFinite(c.u[2][i]) && IsFinite(c.u[3][i]);
       }
       oversamplerPoisoned = oversamplerPoisoned || !finite;
