@@ -5,7 +5,8 @@ if(TARGET brevant_plugin AND TARGET brevant_host)
   set(_chain ${CMAKE_CURRENT_SOURCE_DIR}/Examples/Brevant)
 
   brevant_test_suite(test_chain ${_chain}/chain brevant_plugin brevant_host)
-  target_include_directories(test_chain PRIVATE ${_chain} ${_chain}/chain ${CMAKE_CURRENT_SOURCE_DIR}/IPlug/VST3)
+  target_include_directories(test_chain PRIVATE ${_chain} ${_chain}/chain ${CMAKE_CURRENT_SOURCE_DIR}/IPlug/VST3
+    ${CMAKE_CURRENT_SOURCE_DIR}/Sources/Brevant)
   target_compile_options(test_chain PRIVATE -ffp-contract=off -fno-fast-math)
   get_target_property(_bundle Brevant BREVANT_VST3_BUNDLE_DIR)
   target_compile_definitions(test_chain PRIVATE BREVANT_BUNDLE_DIR="${_bundle}")

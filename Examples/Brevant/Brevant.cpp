@@ -1,4 +1,5 @@
 #include "Brevant.h"
+#include "VectorMath.h"
 
 #include "IPlugByteChunk.h"
 
@@ -9,6 +10,8 @@ using namespace iplug;
 Brevant::Brevant(const InstanceInfo& info) : IPlugVST3(info, brevant::MakeConfig())
 {
   DefineParameters();
+  // The vector maths' path is chosen and its functions bound here, not on the audio thread.
+  brevant::simd::Prepare();
   mMakeGraphicsFunc = [this]() { return MakeEditorGraphics(); };
   mLayoutFunc = [this](iplug::igraphics::IGraphics* pGraphics) { LayoutEditor(pGraphics); };
 }

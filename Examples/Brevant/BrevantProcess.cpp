@@ -2,23 +2,22 @@
 // ahead of a band-shaped filter each, followed by the global mix and gain and a faint saturation, optionally at
 // twice the host rate.
 //
-// Every value is computed with the same operations, in the same order and with the same single-precision
-// roundings as the per-sample description of the chain (a literal transcription in the tests must agree bit for
-// bit), but the work is arranged for speed:
+// The arithmetic follows the per-sample description of the chain, with the same single-precision roundings, but
+// the work is arranged for speed:
 // - A block runs in chunks of kChunk samples, stage by stage. The recurrences (filters, envelopes, meters) are
-//   cheap; the costly functions (sin, tanh, pow, log, exp) only consume their results, so each stage evaluates
-//   them for the whole chunk in a loop of independent iterations that the processor overlaps.
+//   cheap; the costly functions (sin, tanh, exp, log) only consume their results, so each stage evaluates them for
+//   the whole chunk at once with vector maths (VectorMath.h), several samples per instruction. Those functions
+//   round differently from the scalar ones in the last bits, so the output matches a literal transcription to
+//   within 1e-9, not bit for bit.
 // - The compressor's per-sample step is split accordingly: envelope, then level (the logarithm), then the static
 //   curve, which needs the ratio set during the previous sample, known from the level term of that sample.
 // - The settings the chain re-applies to the compressors every sample change at most after the block's first
-//   sample; the band gains e^(k gr) are computed once and serve both the band stage and the meter; a level far
-//   below the threshold needs no logarithm and no reduction no exponential; the filters are retuned only when
-//   their settings change.
-// - The saturation's powers are exact, at a fraction of pow()'s cost (BrevantMath.h).
+//   sample; the band gains e^(k gr) are computed once and serve both the band stage and the meter; the filters are
+//   retuned only when their settings change.
 // - Subnormal numbers are flushed to zero while the chain runs (see ScopedFlushSubnormals).
 
 #include "Brevant.h"
-#include "BrevantMath.h"
+#include "VectorMath.h"
 
 #include <cfloat>
 #include <cmath>
@@ -29,7 +28,7 @@
 #endif
 
 using namespace iplug;
-using brevant::Saturate;
+namespace simd = brevant::simd;
 
 namespace
 {
@@ -39,6 +38,9 @@ inline double f(double v) { return static_cast<double>(static_cast<float>(v)); }
 
 /** dB to natural-log units: e^(kDbToLn * g) = 10^(g / 20). */
 constexpr double kDbToLn = 0.1151292546497;
+
+/** ln 10: 10^x = e^(kLn10 x). */
+constexpr double kLn10 = 2.302585092994046;
 
 constexpr int kChunk = 64;
 
@@ -82,54 +84,60 @@ public:
     mLo0 = c.kneeLoDb;
     mHi0 = c.kneeHiDb;
     mRatio = c.ratio;
-    mQuiet0 = QuietEnvelope(mThreshold0, mWidth0, mLo0);
     c.setAttack(band.attackMs);
     c.setRelease(band.releaseMs);
     c.setHold(0.0);
     c.setThreshold(1.0 - band.driveDb);
     c.setKnee(knee);
-    mQuiet = QuietEnvelope(c.thresholdDb, c.kneeWidthDb, c.kneeLoDb);
   }
 
-  /** Level in dB per sample from the envelope, in place. An envelope certainly below the curve's lowest bend (the
-   * threshold, or the knee's start) gets -inf instead of its logarithm: the static curve then gives 0 dB either
-   * way, so the gain is the same without the costly logarithm. */
-  void Level(double* envToLevel, int n, bool blockStart) const
+  /** Level in dB per sample from the envelope, in place. */
+  static void Level(double* envToLevel, int n, const simd::Kernels& k)
   {
     for (int i = 0; i < n; i++)
-    {
-      const double env = std::fabs(envToLevel[i]);
-      envToLevel[i] = env < (blockStart && i == 0 ? mQuiet0 : mQuiet) ? -INFINITY : 8.685889638065037 * std::log(env);
-    }
+      envToLevel[i] = std::fabs(envToLevel[i]);
+    k.log(envToLevel, envToLevel, n);
+    for (int i = 0; i < n; i++)
+      envToLevel[i] = 8.685889638065037 * envToLevel[i];
   }
 
-  /** Envelope step per sample of the chunk; env receives the envelope after each. */
-  void Envelope(const double* det, double* env, int n, bool blockStart)
+  /** Envelope steps of the three bands over the chunk, in one loop so that their recurrences overlap; each
+   * detector array receives its envelope after each sample. */
+  static void Envelopes(CompressorRun* const (&runs)[3], double* const (&detToEnv)[3], int n, bool blockStart)
   {
-    double envelope = mC.envelope;
-    int32_t holdCount = mC.holdCount;
+    double envelope[3];
+    int32_t holdCount[3];
+    for (int b = 0; b < 3; b++)
+    {
+      envelope[b] = runs[b]->mC.envelope;
+      holdCount[b] = runs[b]->mC.holdCount;
+    }
     for (int i = 0; i < n; i++)
     {
       const bool first = blockStart && i == 0;
-      const double attack = first ? mAttack0 : mC.attackCoef;
-      const double release = first ? mRelease0 : mC.releaseCoef;
-      const int32_t hold = first ? mHold0 : mC.holdSamples;
-      double d = std::fabs(det[i]);
-      if (!(d <= DBL_MAX)) // a non-finite detector value: NaN reads as silence, +inf as the largest level
-        d = d > 0.0 ? DBL_MAX : 0.0;
-      if (d > envelope)
+      for (int b = 0; b < 3; b++)
       {
-        envelope = (envelope - d) * attack + d;
-        holdCount = 0;
+        const CompressorRun& r = *runs[b];
+        const double attack = first ? r.mAttack0 : r.mC.attackCoef;
+        const double release = first ? r.mRelease0 : r.mC.releaseCoef;
+        const int32_t hold = first ? r.mHold0 : r.mC.holdSamples;
+        double d = std::fabs(detToEnv[b][i]);
+        if (!(d <= DBL_MAX)) // a non-finite detector value: NaN reads as silence, +inf as the largest level
+          d = d > 0.0 ? DBL_MAX : 0.0;
+        // Rising: attack, and the hold starts again; falling: release once the hold has run out.
+        const bool rising = d > envelope[b];
+        const bool holding = !rising && holdCount[b] < hold;
+        const double next = (envelope[b] - d) * (rising ? attack : release) + d;
+        envelope[b] = holding ? envelope[b] : next;
+        holdCount[b] = rising ? 0 : holdCount[b] + (holding ? 1 : 0);
+        detToEnv[b][i] = envelope[b];
       }
-      else if (holdCount < hold)
-        holdCount += 1;
-      else
-        envelope = (envelope - d) * release + d;
-      env[i] = envelope;
     }
-    mC.envelope = envelope;
-    mC.holdCount = holdCount;
+    for (int b = 0; b < 3; b++)
+    {
+      runs[b]->mC.envelope = envelope[b];
+      runs[b]->mC.holdCount = holdCount[b];
+    }
   }
 
   /** Static curve: gain in dB per sample from the level in dB, X the chunk's level terms (ratio = X + offset
@@ -175,17 +183,7 @@ public:
   }
 
 private:
-  // Linear envelope below which the level is under the threshold and the knee by far more than any rounding of
-  // the logarithm (1e-9 relative, about 1e-8 dB): no gain reduction. 0 when there is no such bound.
-  static double QuietEnvelope(double threshold, double width, double lo)
-  {
-    const double bound = width > 0.0 ? lo : threshold;
-    const double linear = std::pow(10.0, bound / 20.0) * (1.0 - 1e-9);
-    return linear > 0.0 ? linear : 0.0; // NaN settings: no shortcut
-  }
-
   compressor& mC;
-  double mQuiet0 = 0.0, mQuiet = 0.0;
   double mRatioOffset;
   double mAttack0, mRelease0;
   int32_t mHold0;
@@ -202,6 +200,7 @@ struct Chunk
   double low[kChunk], mid[kChunk], high[kChunk]; // detector -> envelope -> level -> gain (dB) -> linear gain
   double tMid[kChunk];                           // mid detector through its filter (side-chain only)
   double hL[kChunk], hR[kChunk];                 // before the output saturation
+  double e[kChunk];                              // scratch
   double u[4][kChunk];                           // oversampled: up-filtered L, R, then the dropped sub-sample's
 };
 
@@ -318,6 +317,7 @@ void Brevant::ProcessActive(sample** inputs, sample** outputs, int nFrames, doub
   // than a hundred samples after the input is clean again, so they start afresh after this block.
   bool oversamplerPoisoned = false;
 
+  const simd::Kernels& k = simd::Active();
   Chunk c;
   for (int start = 0; start < nFrames; start += kChunk)
   {
@@ -349,31 +349,31 @@ void Brevant::ProcessActive(sample** inputs, sample** outputs, int nFrames, doub
 
     // The level term (the mean of the conditioned samples read as dB) and the saturated detectors.
     for (int i = 0; i < n; i++)
-    {
-      c.X[i] = std::pow(10.0, ((c.yL[i] + c.yR[i]) * 0.5) / 20.0);
-      c.low[i] = Saturate(c.low[i]);
-      c.high[i] = Saturate(c.high[i]);
-    }
+      c.X[i] = kLn10 * (((c.yL[i] + c.yR[i]) * 0.5) / 20.0);
+    k.exp(c.X, c.X, n);
+    k.saturate(c.low, c.low, n);
+    k.saturate(c.high, c.high, n);
     // Without a side-chain the mid band is what the low and high detectors leave of the signal.
     for (int i = 0; i < n; i++)
-      c.mid[i] = Saturate(mid.sidechain == 1 ? c.tMid[i] : (c.yL[i] + c.yR[i]) * 0.5 - c.high[i] - c.low[i]);
+      c.mid[i] = mid.sidechain == 1 ? c.tMid[i] : (c.yL[i] + c.yR[i]) * 0.5 - c.high[i] - c.low[i];
+    k.saturate(c.mid, c.mid, n);
 
     // Compressors: envelopes, levels, static curves, then the linear gains.
-    lowComp.Envelope(c.low, c.low, n, blockStart);
-    highComp.Envelope(c.high, c.high, n, blockStart);
-    midComp.Envelope(c.mid, c.mid, n, blockStart);
-    lowComp.Level(c.low, n, blockStart);
-    highComp.Level(c.high, n, blockStart);
-    midComp.Level(c.mid, n, blockStart);
+    CompressorRun::Envelopes({&lowComp, &highComp, &midComp}, {c.low, c.high, c.mid}, n, blockStart);
+    CompressorRun::Level(c.low, n, k);
+    CompressorRun::Level(c.high, n, k);
+    CompressorRun::Level(c.mid, n, k);
     lowComp.Gain(c.low, c.X, n, blockStart);
     highComp.Gain(c.high, c.X, n, blockStart);
     midComp.Gain(c.mid, c.X, n, blockStart);
-    for (int i = 0; i < n; i++)
+    for (double* gain : {c.low, c.mid, c.high})
     {
+      for (int i = 0; i < n; i++)
+        c.e[i] = kDbToLn * gain[i];
+      k.exp(c.e, c.e, n);
       // No reduction is a gain of exactly 1.
-      c.low[i] = c.low[i] == 0.0 ? 1.0 : std::exp(kDbToLn * c.low[i]);
-      c.mid[i] = c.mid[i] == 0.0 ? 1.0 : std::exp(kDbToLn * c.mid[i]);
-      c.high[i] = c.high[i] == 0.0 ? 1.0 : std::exp(kDbToLn * c.high[i]);
+      for (int i = 0; i < n; i++)
+        gain[i] = gain[i] == 0.0 ? 1.0 : c.e[i];
     }
 
     // The three band stages in series, each gain applied to the whole signal ahead of its shaping filter; then
@@ -417,11 +417,8 @@ void Brevant::ProcessActive(sample** inputs, sample** outputs, int nFrames, doub
     sample* outR = outputs[1] + start;
     if (g.osFactor == 0)
     {
-      for (int i = 0; i < n; i++)
-      {
-        outL[i] = Saturate(c.hL[i]);
-        outR[i] = Saturate(c.hR[i]);
-      }
+      k.saturate(c.hL, outL, n);
+      k.saturate(c.hR, outR, n);
     }
     else
     {
@@ -435,19 +432,18 @@ void Brevant::ProcessActive(sample** inputs, sample** outputs, int nFrames, doub
         c.u[3][i] = mUpR.process(0.0);
         finite = finite && IsFinite(c.hL[i]) && IsFinite(c.hR[i]);
       }
-      for (int i = 0; i < n; i++)
+      for (double* u : c.u)
       {
-        c.u[0][i] = Saturate(2.0 * c.u[0][i]);
-        c.u[1][i] = Saturate(2.0 * c.u[1][i]);
-        c.u[2][i] = Saturate(2.0 * c.u[2][i]);
-        c.u[3][i] = Saturate(2.0 * c.u[3][i]);
+        for (int i = 0; i < n; i++)
+          u[i] = 2.0 * u[i];
+        k.saturate(u, u, n);
       }
       for (int i = 0; i < n; i++)
       {
         outL[i] = mDownL.process(c.u[0][i]);
         outR[i] = mDownR.process(c.u[1][i]);
-        mDownL.process(c.u[2][i]);
-        mDownR.process(c.u[3][i]);
+        mDownL.push(c.u[2][i]);
+        mDownR.push(c.u[3][i]);
         finite = finite && IsFinite(c.u[0][i]) && IsFinite(c.u[1][i]) && IsFinite(c.u[2][i]) && IsFinite(c.u[3][i]);
       }
       oversamplerPoisoned = oversamplerPoisoned || !finite;

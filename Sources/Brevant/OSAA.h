@@ -25,14 +25,7 @@ public:
   // One sample in, one filtered sample out.
   double process(double x)
   {
-    offset = -offset;
-
-    // The delay line is circular and written twice, kTaps apart, so the newest kTaps values always sit in one
-    // contiguous window w[0] (newest) ... w[128] (oldest) without shifting anything.
-    mPos = mPos == 0 ? kTaps - 1 : mPos - 1;
-    const double in = x + offset;
-    mLine[mPos] = in;
-    mLine[mPos + kTaps] = in;
+    push(x);
     const double* w = mLine + mPos;
 
     // Folded symmetric sum in tap order k = 0 ... 63, then the centre tap. The zero even taps add exact zeros to
@@ -44,6 +37,20 @@ public:
     y += kCoefs[kCentre] * w[kCentre];
 
     return y - offset;
+  }
+
+  // One sample in whose output is not needed (the decimating filter's dropped sub-sample): the state moves on
+  // exactly as process() moves it, without the sum.
+  void push(double x)
+  {
+    offset = -offset;
+
+    // The delay line is circular and written twice, kTaps apart, so the newest kTaps values always sit in one
+    // contiguous window w[0] (newest) ... w[128] (oldest) without shifting anything.
+    mPos = mPos == 0 ? kTaps - 1 : mPos - 1;
+    const double in = x + offset;
+    mLine[mPos] = in;
+    mLine[mPos + kTaps] = in;
   }
 
   // Clears the delay line; the offset keeps its value.

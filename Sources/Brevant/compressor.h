@@ -1,7 +1,7 @@
 #pragma once
 
 // Peak envelope follower and the feed-forward compressor built on it.
-// Arithmetic is kept operation for operation as designed (the chain is checked bit for bit), so expressions that
+// Arithmetic is kept operation for operation as designed (the blocks are checked bit for bit), so expressions that
 // look reducible are written out on purpose. Every process path is inline: the chain calls it per sample per band.
 
 #include <algorithm>

@@ -97,3 +97,22 @@ TEST(OSAA, ResetForgetsThePast)
     f.process(0.25);
   EXPECT_NEAR(f.process(0.25), 0.25 * 0.999994, 1e-12);
 }
+
+TEST(OSAA, PushMovesTheStateAsProcessDoes)
+{
+  // A decimator that skips the sum of every other sample must go on exactly as one that computes and drops it,
+  // offset included.
+  OSAA computed, pushed;
+  for (int i = 0; i < 1000; i++)
+  {
+    const double x = std::sin(i * 0.37) * (i % 300 < 150 ? 1.0 : 1e-3);
+    if (i % 2)
+    {
+      computed.process(x);
+      pushed.push(x);
+    }
+    else
+      ASSERT_EQ(computed.process(x), pushed.process(x)) << i;
+  }
+  EXPECT_EQ(computed.offset, pushed.offset);
+}

@@ -1,0 +1,75 @@
+// The kernels of one path of VectorMath.h, compiled once per path with that path's instruction set enabled. The
+// including file defines BREVANT_SIMD_WIDTH (doubles per vector), BREVANT_SIMD_NAMESPACE and BREVANT_MVEC(fn),
+// libmvec's entry point for fn at that width.
+//
+// No standard header is included here: inline library code compiled with wider instructions could be picked by the
+// linker for the callers of the baseline build.
+
+#include "VectorMath.h"
+
+namespace brevant::simd::BREVANT_SIMD_NAMESPACE
+{
+
+constexpr int W = BREVANT_SIMD_WIDTH;
+typedef double VD __attribute__((vector_size(W * sizeof(double))));
+
+extern "C"
+{
+  VD BREVANT_MVEC(sin)(VD);
+  VD BREVANT_MVEC(tanh)(VD);
+  VD BREVANT_MVEC(exp)(VD);
+  VD BREVANT_MVEC(log)(VD);
+}
+
+// a b = p + e exactly (Veltkamp split, Dekker product; no FMA needed).
+inline void TwoProduct(VD a, VD b, VD& p, VD& e)
+{
+  const VD split = VD{} + 134217729.0; // 2^27 + 1
+  p = a * b;
+  const VD ca = split * a, cb = split * b;
+  const VD ah = ca - (ca - a), al = a - ah;
+  const VD bh = cb - (cb - b), bl = b - bh;
+  e = ((ah * bh - p) + ah * bl + al * bh) + al * bl;
+}
+
+// The powers are rounded once from their exact value, as pow() rounds them: sin(v^4) turns the rounding error of
+// a large v^4 into an error of the result, which two plain products would double. Where the exact terms overflow
+// (|v| above 2^255) the result is NaN either way, as sin(inf) is.
+inline VD Saturate(VD v)
+{
+  VD p, e, q, f;
+  TwoProduct(v, v, p, e); // v^2 = p + e
+  TwoProduct(p, v, q, f);
+  const VD v3 = q + (f + e * v);
+  TwoProduct(p, p, q, f);
+  const VD v4 = q + (f + 2.0 * p * e + e * e);
+  return v + kSaturationDepth * (BREVANT_MVEC(sin)(v4) - (BREVANT_MVEC(tanh)(v3) - BREVANT_MVEC(tanh)(v4)));
+}
+
+inline VD Exp(VD v) { return BREVANT_MVEC(exp)(v); }
+inline VD Log(VD v) { return BREVANT_MVEC(log)(v); }
+
+// Whole vectors, then the rest through a zero-padded vector.
+template <VD (*Fn)(VD)> void Apply(const double* in, double* out, int n)
+{
+  int i = 0;
+  for (; i + W <= n; i += W)
+  {
+    VD v;
+    __builtin_memcpy(&v, in + i, sizeof v);
+    v = Fn(v);
+    __builtin_memcpy(out + i, &v, sizeof v);
+  }
+  if (i < n)
+  {
+    double buffer[W] = {};
+    __builtin_memcpy(buffer, in + i, sizeof(double) * static_cast<unsigned>(n - i));
+    VD v;
+    __builtin_memcpy(&v, buffer, sizeof v);
+    v = Fn(v);
+    __builtin_memcpy(buffer, &v, sizeof v);
+    __builtin_memcpy(out + i, buffer, sizeof(double) * static_cast<unsigned>(n - i));
+  }
+}
+
+} // namespace brevant::simd::BREVANT_SIMD_NAMESPACE
