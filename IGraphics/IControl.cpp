@@ -4,8 +4,8 @@
 #include "IGraphicsEditorDelegate.h"
 #include "IPlugParameter.h"
 
-#include <chrono>
 #include <atomic>
+#include <chrono>
 #include <limits>
 
 namespace iplug::igraphics

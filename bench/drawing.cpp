@@ -25,17 +25,14 @@ struct Placed
 
 // The panel's bitmaps at their places (switches, knobs, then the three meters).
 constexpr Placed kPanel[] = {
-    {"BUTTON.png", 2, 271, 436}, {"BUTTON.png", 2, 546, 436}, {"BUTTON.png", 2, 822, 436},
-    {"BUTTON.png", 2, 133, 436}, {"BUTTON.png", 2, 408, 436}, {"BUTTON.png", 2, 683, 436},
-    {"BUTTON.png", 2, 546, 538}, {"BUTTON.png", 2, 408, 538}, {"KNOB.png", 61, 134, 213},
-    {"KNOB.png", 61, 240, 213},  {"KNOB.png", 61, 134, 316},  {"KNOB.png", 61, 240, 316},
-    {"KNOB.png", 61, 187, 420},  {"KNOB.png", 61, 409, 213},  {"KNOB.png", 61, 515, 213},
-    {"KNOB.png", 61, 409, 316},  {"KNOB.png", 61, 515, 316},  {"KNOB.png", 61, 462, 420},
-    {"KNOB.png", 61, 684, 213},  {"KNOB.png", 61, 791, 213},  {"KNOB.png", 61, 684, 316},
-    {"KNOB.png", 61, 791, 316},  {"KNOB.png", 61, 738, 420},  {"KNOB.png", 61, 324, 368},
-    {"KNOB.png", 61, 599, 368},  {"KNOB.png", 61, 324, 522},  {"KNOB.png", 61, 599, 522},
-    {"KNOB.png", 61, 462, 522},  {"NEEDLE.png", 81, 143, 25}, {"NEEDLE.png", 81, 418, 25},
-    {"NEEDLE.png", 81, 695, 25}};
+    {"BUTTON.png", 2, 271, 436}, {"BUTTON.png", 2, 546, 436}, {"BUTTON.png", 2, 822, 436}, {"BUTTON.png", 2, 133, 436},
+    {"BUTTON.png", 2, 408, 436}, {"BUTTON.png", 2, 683, 436}, {"BUTTON.png", 2, 546, 538}, {"BUTTON.png", 2, 408, 538},
+    {"KNOB.png", 61, 134, 213},  {"KNOB.png", 61, 240, 213},  {"KNOB.png", 61, 134, 316},  {"KNOB.png", 61, 240, 316},
+    {"KNOB.png", 61, 187, 420},  {"KNOB.png", 61, 409, 213},  {"KNOB.png", 61, 515, 213},  {"KNOB.png", 61, 409, 316},
+    {"KNOB.png", 61, 515, 316},  {"KNOB.png", 61, 462, 420},  {"KNOB.png", 61, 684, 213},  {"KNOB.png", 61, 791, 213},
+    {"KNOB.png", 61, 684, 316},  {"KNOB.png", 61, 791, 316},  {"KNOB.png", 61, 738, 420},  {"KNOB.png", 61, 324, 368},
+    {"KNOB.png", 61, 599, 368},  {"KNOB.png", 61, 324, 522},  {"KNOB.png", 61, 599, 522},  {"KNOB.png", 61, 462, 522},
+    {"NEEDLE.png", 81, 143, 25}, {"NEEDLE.png", 81, 418, 25}, {"NEEDLE.png", 81, 695, 25}};
 
 class BitmapAt : public IControl
 {

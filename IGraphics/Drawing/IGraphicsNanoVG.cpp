@@ -23,16 +23,26 @@ int CompositeOp(EBlend method)
 {
   switch (method)
   {
-    case EBlend::kSrcOver: return NVG_SOURCE_OVER;
-    case EBlend::kSrcIn: return NVG_SOURCE_IN;
-    case EBlend::kSrcOut: return NVG_SOURCE_OUT;
-    case EBlend::kSrcAtop: return NVG_ATOP;
-    case EBlend::kDstOver: return NVG_DESTINATION_OVER;
-    case EBlend::kDstIn: return NVG_DESTINATION_IN;
-    case EBlend::kDstOut: return NVG_DESTINATION_OUT;
-    case EBlend::kDstAtop: return NVG_DESTINATION_ATOP;
-    case EBlend::kXOR: return NVG_XOR;
-    default: return NVG_SOURCE_OVER;
+  case EBlend::kSrcOver:
+    return NVG_SOURCE_OVER;
+  case EBlend::kSrcIn:
+    return NVG_SOURCE_IN;
+  case EBlend::kSrcOut:
+    return NVG_SOURCE_OUT;
+  case EBlend::kSrcAtop:
+    return NVG_ATOP;
+  case EBlend::kDstOver:
+    return NVG_DESTINATION_OVER;
+  case EBlend::kDstIn:
+    return NVG_DESTINATION_IN;
+  case EBlend::kDstOut:
+    return NVG_DESTINATION_OUT;
+  case EBlend::kDstAtop:
+    return NVG_DESTINATION_ATOP;
+  case EBlend::kXOR:
+    return NVG_XOR;
+  default:
+    return NVG_SOURCE_OVER;
   }
 }
 
@@ -292,10 +302,7 @@ void IGraphicsNanoVG::PathCubicBezierTo(float c1x, float c1y, float c2x, float c
   nvgBezierTo(mVG, c1x, c1y, c2x, c2y, x2, y2);
 }
 
-void IGraphicsNanoVG::PathQuadraticBezierTo(float cx, float cy, float x2, float y2)
-{
-  nvgQuadTo(mVG, cx, cy, x2, y2);
-}
+void IGraphicsNanoVG::PathQuadraticBezierTo(float cx, float cy, float x2, float y2) { nvgQuadTo(mVG, cx, cy, x2, y2); }
 
 NVGpaint IGraphicsNanoVG::MakePaint(const IPattern& pattern, const IBlend* pBlend)
 {
@@ -331,15 +338,27 @@ void IGraphicsNanoVG::PathStroke(const IPattern& pattern, float thickness, const
 {
   switch (options.mCapOption)
   {
-    case ELineCap::kButt: nvgLineCap(mVG, NVG_BUTT); break;
-    case ELineCap::kRound: nvgLineCap(mVG, NVG_ROUND); break;
-    case ELineCap::kSquare: nvgLineCap(mVG, NVG_SQUARE); break;
+  case ELineCap::kButt:
+    nvgLineCap(mVG, NVG_BUTT);
+    break;
+  case ELineCap::kRound:
+    nvgLineCap(mVG, NVG_ROUND);
+    break;
+  case ELineCap::kSquare:
+    nvgLineCap(mVG, NVG_SQUARE);
+    break;
   }
   switch (options.mJoinOption)
   {
-    case ELineJoin::kMiter: nvgLineJoin(mVG, NVG_MITER); break;
-    case ELineJoin::kRound: nvgLineJoin(mVG, NVG_ROUND); break;
-    case ELineJoin::kBevel: nvgLineJoin(mVG, NVG_BEVEL); break;
+  case ELineJoin::kMiter:
+    nvgLineJoin(mVG, NVG_MITER);
+    break;
+  case ELineJoin::kRound:
+    nvgLineJoin(mVG, NVG_ROUND);
+    break;
+  case ELineJoin::kBevel:
+    nvgLineJoin(mVG, NVG_BEVEL);
+    break;
   }
   nvgMiterLimit(mVG, options.mMiterLimit);
   nvgStrokeWidth(mVG, thickness);
@@ -425,15 +444,33 @@ void IGraphicsNanoVG::PrepareAndMeasureText(const IText& text, const char* str, 
   int align = 0;
   switch (text.mAlign)
   {
-    case EAlign::kNear: x = r.L; align = NVG_ALIGN_LEFT; break;
-    case EAlign::kCenter: x = r.MW(); align = NVG_ALIGN_CENTER; break;
-    case EAlign::kFar: x = r.R; align = NVG_ALIGN_RIGHT; break;
+  case EAlign::kNear:
+    x = r.L;
+    align = NVG_ALIGN_LEFT;
+    break;
+  case EAlign::kCenter:
+    x = r.MW();
+    align = NVG_ALIGN_CENTER;
+    break;
+  case EAlign::kFar:
+    x = r.R;
+    align = NVG_ALIGN_RIGHT;
+    break;
   }
   switch (text.mVAlign)
   {
-    case EVAlign::kTop: y = r.T; align |= NVG_ALIGN_TOP; break;
-    case EVAlign::kMiddle: y = r.MH(); align |= NVG_ALIGN_MIDDLE; break;
-    case EVAlign::kBottom: y = r.B; align |= NVG_ALIGN_BOTTOM; break;
+  case EVAlign::kTop:
+    y = r.T;
+    align |= NVG_ALIGN_TOP;
+    break;
+  case EVAlign::kMiddle:
+    y = r.MH();
+    align |= NVG_ALIGN_MIDDLE;
+    break;
+  case EVAlign::kBottom:
+    y = r.B;
+    align |= NVG_ALIGN_BOTTOM;
+    break;
   }
   nvgTextAlign(mVG, align);
   nvgTextBounds(mVG, static_cast<float>(x), static_cast<float>(y), str, nullptr, fbounds);
@@ -560,8 +597,7 @@ APIBitmap* IGraphicsNanoVG::LoadAPIBitmap(const char* name, const void* pData, i
   if (!mVG || !pData || dataSize <= 0)
     return nullptr;
   ActivateGLContext();
-  const int image =
-      nvgCreateImageMem(mVG, 0, static_cast<unsigned char*>(const_cast<void*>(pData)), dataSize);
+  const int image = nvgCreateImageMem(mVG, 0, static_cast<unsigned char*>(const_cast<void*>(pData)), dataSize);
   DeactivateGLContext();
   if (image <= 0)
     return nullptr;

@@ -56,7 +56,8 @@ public:
   void EndFrame() override;
 
   // --- drawing ---
-  void DrawBitmap(const IBitmap& bitmap, const IRECT& dest, int srcX, int srcY, const IBlend* pBlend = nullptr) override;
+  void DrawBitmap(const IBitmap& bitmap, const IRECT& dest, int srcX, int srcY,
+                  const IBlend* pBlend = nullptr) override;
   void PathClear() override;
   void PathClose() override;
   void PathArc(float cx, float cy, float r, float a1, float a2, EWinding winding = EWinding::kCW) override;
@@ -73,8 +74,8 @@ public:
   void SetClipRegion(const IRECT& r) override;
   IColor GetPoint(int x, int y) override;
   /** A soft box-gradient shadow under innerBounds, dropped by xyDrop, painted within outerBounds. */
-  void DrawFastDropShadow(const IRECT& innerBounds, const IRECT& outerBounds, float xyDrop = 5.f,
-                          float roundness = 0.f, float blur = 10.f, const IBlend* pBlend = nullptr) override;
+  void DrawFastDropShadow(const IRECT& innerBounds, const IRECT& outerBounds, float xyDrop = 5.f, float roundness = 0.f,
+                          float blur = 10.f, const IBlend* pBlend = nullptr) override;
 
   // --- text ---
   float DoMeasureText(const IText& text, const char* str, IRECT& bounds) const override;
@@ -83,8 +84,7 @@ public:
   // --- bitmaps and fonts ---
   bool BitmapExtSupported(const char* ext) override;
   /** Loads through this context's own cache: NanoVG images belong to one NanoVG context. */
-  IBitmap LoadBitmap(const char* name, int nStates = 1, bool framesAreHorizontal = false,
-                     int targetScale = 0) override;
+  IBitmap LoadBitmap(const char* name, int nStates = 1, bool framesAreHorizontal = false, int targetScale = 0) override;
   IBitmap LoadBitmap(const char* name, const void* pData, int dataSize, int nStates = 1,
                      bool framesAreHorizontal = false, int targetScale = 0) override;
   APIBitmap* LoadAPIBitmap(const char* fileNameOrResID, int scale, EResourceLocation location,

@@ -1,6 +1,5 @@
 #include "IPlugVST3View.h"
 
-
 namespace iplug
 {
 

@@ -191,10 +191,10 @@ TEST(BrevantEditorPixels, EveryControlShowsTheFrameItsValueSelectsAtOneAndTwoTim
     double value;
     int frame;
   };
-  const Case cases[] = {{kLowAttackKnob, "KNOB.png", 61, 0.0, 1},     {kLowAttackKnob, "KNOB.png", 61, 0.5, 31},
-                        {kLowAttackKnob, "KNOB.png", 61, 0.99, 60},   {kLowAttackKnob, "KNOB.png", 61, 1.0, 61},
-                        {kLowNeedle, "NEEDLE.png", 81, 1.0, 81},      {kLowNeedle, "NEEDLE.png", 81, 0.5, 41},
-                        {kLowBypassSwitch, "BUTTON.png", 2, 0.0, 1},  {kLowBypassSwitch, "BUTTON.png", 2, 1.0, 2},
+  const Case cases[] = {{kLowAttackKnob, "KNOB.png", 61, 0.0, 1},      {kLowAttackKnob, "KNOB.png", 61, 0.5, 31},
+                        {kLowAttackKnob, "KNOB.png", 61, 0.99, 60},    {kLowAttackKnob, "KNOB.png", 61, 1.0, 61},
+                        {kLowNeedle, "NEEDLE.png", 81, 1.0, 81},       {kLowNeedle, "NEEDLE.png", 81, 0.5, 41},
+                        {kLowBypassSwitch, "BUTTON.png", 2, 0.0, 1},   {kLowBypassSwitch, "BUTTON.png", 2, 1.0, 2},
                         {kOversamplingSwitch, "BUTTON.png", 2, 1.0, 2}};
   for (float scale : {1.f, 2.f})
   {

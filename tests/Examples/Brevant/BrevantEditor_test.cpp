@@ -30,8 +30,8 @@ struct Art
   const char* name;
   int frames, fw, fh;
 };
-constexpr Art kArt[] = {{"BG.png", 1, 997, 612}, {"KNOB.png", 61, 60, 60}, {"BUTTON.png", 2, 50, 24},
-                        {"NEEDLE.png", 81, 148, 96}};
+constexpr Art kArt[] = {
+    {"BG.png", 1, 997, 612}, {"KNOB.png", 61, 60, 60}, {"BUTTON.png", 2, 50, 24}, {"NEEDLE.png", 81, 148, 96}};
 
 class Painter : public IControl
 {
@@ -122,12 +122,11 @@ TEST(BrevantEditor, LayoutAttachesThePanelInOrderWithNothingOverlapping)
   ASSERT_EQ(g->NControls(), 32);
   EXPECT_NE(g->GetCornerResizer(), nullptr);
   EXPECT_EQ(g->NBubbles(), 1);
-  const int params[31] = {kLowBypass,    kMidBypass,    kHighBypass,   kLowSidechain, kMidSidechain, kHighSidechain,
-                          kBypass,       kOversampling, kLowAttack,    kLowRelease,   kLowInput,     kLowOutput,
-                          kLowMix,       kMidAttack,    kMidRelease,   kMidInput,     kMidOutput,    kMidMix,
-                          kHighAttack,   kHighRelease,  kHighInput,    kHighOutput,   kHighMix,      kLowXover,
-                          kHighXover,    kGlobalInput,  kGlobalOutput, kGlobalMix,    kLowMeter,     kMidMeter,
-                          kHighMeter};
+  const int params[31] = {
+      kLowBypass, kMidBypass,   kHighBypass,   kLowSidechain, kMidSidechain, kHighSidechain, kBypass,     kOversampling,
+      kLowAttack, kLowRelease,  kLowInput,     kLowOutput,    kLowMix,       kMidAttack,     kMidRelease, kMidInput,
+      kMidOutput, kMidMix,      kHighAttack,   kHighRelease,  kHighInput,    kHighOutput,    kHighMix,    kLowXover,
+      kHighXover, kGlobalInput, kGlobalOutput, kGlobalMix,    kLowMeter,     kMidMeter,      kHighMeter};
   for (int i = 1; i < 32; i++)
   {
     const IControl* c = g->GetControl(i);

@@ -61,8 +61,8 @@ TEST(NanoVGBitmaps, EachFrameOfAStripLandsExactlyOnItsDestination)
     {
       const IRECT dest(17.f, 13.f, 27.f, 21.f);
       ed.G().RemoveAllControls();
-      ed.G().AttachControl(new DrawFuncControl(ed.G().GetBounds(), [&](IGraphics& g, const IRECT&)
-                                               { g.DrawBitmap(strip, dest, frame); }));
+      ed.G().AttachControl(new DrawFuncControl(ed.G().GetBounds(),
+                                               [&](IGraphics& g, const IRECT&) { g.DrawBitmap(strip, dest, frame); }));
       ASSERT_TRUE(ed.Frame());
       const int s = static_cast<int>(screenScale);
       const int level = 20 * frame;
@@ -185,8 +185,7 @@ TEST(NanoVGFrame, ADirtyRegionRedrawsOnlyItsAreaOfThePersistentFramebuffer)
   IColor left = COLOR_RED;
   IColor right = COLOR_BLUE;
   auto* pLeft = new DrawFuncControl(IRECT(0, 0, 20, 20), [&](IGraphics& g, const IRECT& r) { g.FillRect(left, r); });
-  auto* pRight =
-      new DrawFuncControl(IRECT(20, 0, 40, 20), [&](IGraphics& g, const IRECT& r) { g.FillRect(right, r); });
+  auto* pRight = new DrawFuncControl(IRECT(20, 0, 40, 20), [&](IGraphics& g, const IRECT& r) { g.FillRect(right, r); });
   ed.G().AttachControl(pLeft);
   ed.G().AttachControl(pRight);
   ASSERT_TRUE(ed.Frame());
