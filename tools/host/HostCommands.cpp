@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iomanip>
 #include <iterator>
 #include <optional>
@@ -265,6 +266,39 @@ int RunInfo(const std::string& bundle, const std::string& className, std::ostrea
   return status;
 }
 
+//--- options -----------------------------------------------------------------------------------------
+
+using OptionValue = std::function<const std::string&()>;
+
+/** Walks the options after a command's bundle: take(option, value) handles one (value() reads its argument) and
+    returns false for an option the command does not know. */
+void ParseOptions(const std::vector<std::string>& args,
+                  const std::function<bool(const std::string&, const OptionValue&)>& take)
+{
+  for (size_t i = 2; i < args.size(); ++i)
+  {
+    const std::string& a = args[i];
+    const OptionValue value = [&]() -> const std::string&
+    {
+      if (i + 1 >= args.size())
+        throw UsageError{a + " needs a value"};
+      return args[++i];
+    };
+    if (!take(a, value))
+      throw UsageError{"unknown option " + Quote(a)};
+  }
+}
+
+/** "--set NAME=VALUE": a parameter's title (or #ID) and a plain value. */
+std::pair<std::string, double> ParseSet(const std::string& v)
+{
+  const auto eq = v.rfind('=');
+  double plain = 0;
+  if (eq == std::string::npos || eq == 0 || !ParseNumber(v.substr(eq + 1), plain))
+    throw UsageError{"--set takes NAME=VALUE with a plain number, not " + Quote(v)};
+  return {v.substr(0, eq), plain};
+}
+
 //--- render ------------------------------------------------------------------------------------------
 
 RenderOptions ParseRender(const std::vector<std::string>& args)
@@ -273,51 +307,39 @@ RenderOptions ParseRender(const std::vector<std::string>& args)
   if (args.size() < 2 || args[1].empty() || args[1][0] == '-')
     throw UsageError{"render needs a bundle"};
   o.bundle = args[1];
-  for (size_t i = 2; i < args.size(); ++i)
-  {
-    const std::string& a = args[i];
-    auto value = [&]() -> const std::string&
-    {
-      if (i + 1 >= args.size())
-        throw UsageError{a + " needs a value"};
-      return args[++i];
-    };
-    if (a == "-i" || a == "--input")
-      o.input = value();
-    else if (a == "-o" || a == "--output")
-      o.output = value();
-    else if (a == "--sidechain")
-      o.sidechain = value();
-    else if (a == "--load-state")
-      o.loadState = value();
-    else if (a == "--save-state")
-      o.saveState = value();
-    else if (a == "--class")
-      o.className = value();
-    else if (a == "--block")
-    {
-      if (!ParseInt(value(), o.block) || o.block < 1 || o.block > kMaxBlock)
-        throw UsageError{"--block takes a number of samples from 1 to " + std::to_string(kMaxBlock)};
-    }
-    else if (a == "--precision")
-    {
-      const std::string& v = value();
-      if (v != "32" && v != "64")
-        throw UsageError{"--precision takes 32 or 64"};
-      o.precision = v == "64" ? 64 : 32;
-    }
-    else if (a == "--set")
-    {
-      const std::string& v = value();
-      const auto eq = v.rfind('=');
-      double plain = 0;
-      if (eq == std::string::npos || eq == 0 || !ParseNumber(v.substr(eq + 1), plain))
-        throw UsageError{"--set takes NAME=VALUE with a plain number, not " + Quote(v)};
-      o.sets.emplace_back(v.substr(0, eq), plain);
-    }
-    else
-      throw UsageError{"unknown option " + Quote(a)};
-  }
+  ParseOptions(args,
+               [&](const std::string& a, const OptionValue& value)
+               {
+                 if (a == "-i" || a == "--input")
+                   o.input = value();
+                 else if (a == "-o" || a == "--output")
+                   o.output = value();
+                 else if (a == "--sidechain")
+                   o.sidechain = value();
+                 else if (a == "--load-state")
+                   o.loadState = value();
+                 else if (a == "--save-state")
+                   o.saveState = value();
+                 else if (a == "--class")
+                   o.className = value();
+                 else if (a == "--block")
+                 {
+                   if (!ParseInt(value(), o.block) || o.block < 1 || o.block > kMaxBlock)
+                     throw UsageError{"--block takes a number of samples from 1 to " + std::to_string(kMaxBlock)};
+                 }
+                 else if (a == "--precision")
+                 {
+                   const std::string& v = value();
+                   if (v != "32" && v != "64")
+                     throw UsageError{"--precision takes 32 or 64"};
+                   o.precision = v == "64" ? 64 : 32;
+                 }
+                 else if (a == "--set")
+                   o.sets.push_back(ParseSet(value()));
+                 else
+                   return false;
+                 return true;
+               });
   if (o.input.empty() || o.output.empty())
     throw UsageError{"render needs -i INPUT and -o OUTPUT"};
   return o;
@@ -541,40 +563,28 @@ ScreenshotOptions ParseScreenshot(const std::vector<std::string>& args)
   if (args.size() < 2 || args[1].empty() || args[1][0] == '-')
     throw UsageError{"screenshot needs a bundle"};
   o.bundle = args[1];
-  for (size_t i = 2; i < args.size(); ++i)
-  {
-    const std::string& a = args[i];
-    auto value = [&]() -> const std::string&
-    {
-      if (i + 1 >= args.size())
-        throw UsageError{a + " needs a value"};
-      return args[++i];
-    };
-    if (a == "-o" || a == "--output")
-      o.output = value();
-    else if (a == "--render")
-      o.render = value();
-    else if (a == "--class")
-      o.className = value();
-    else if (a == "--scale")
-    {
-      double scale = 0;
-      if (!ParseNumber(value(), scale) || scale < 1.0 || scale > 4.0)
-        throw UsageError{"--scale takes a screen scale from 1 to 4"};
-      o.scale = static_cast<float>(scale);
-    }
-    else if (a == "--set")
-    {
-      const std::string& v = value();
-      const auto eq = v.rfind('=');
-      double plain = 0;
-      if (eq == std::string::npos || eq == 0 || !ParseNumber(v.substr(eq + 1), plain))
-        throw UsageError{"--set takes NAME=VALUE with a plain number, not " + Quote(v)};
-      o.sets.emplace_back(v.substr(0, eq), plain);
-    }
-    else
-      throw UsageError{"unknown option " + Quote(a)};
-  }
+  ParseOptions(args,
+               [&](const std::string& a, const OptionValue& value)
+               {
+                 if (a == "-o" || a == "--output")
+                   o.output = value();
+                 else if (a == "--render")
+                   o.render = value();
+                 else if (a == "--class")
+                   o.className = value();
+                 else if (a == "--scale")
+                 {
+                   double scale = 0;
+                   if (!ParseNumber(value(), scale) || scale < 1.0 || scale > 4.0)
+                     throw UsageError{"--scale takes a screen scale from 1 to 4"};
+                   o.scale = static_cast<float>(scale);
+                 }
+                 else if (a == "--set")
+                   o.sets.push_back(ParseSet(value()));
+                 else
+                   return false;
+                 return true;
+               });
   if (o.output.empty())
     throw UsageError{"screenshot needs -o FILE.png"};
   return o;
@@ -612,8 +622,7 @@ int RunScreenshot(const ScreenshotOptions& o, std::ostream& out, std::ostream& e
   if (!view)
     return fail("the plug-in offers no editor view");
   iplug::IPlugViewHeadless* headless = nullptr;
-  if (view->queryInterface(iplug::IPlugViewHeadless_iid, reinterpret_cast<void**>(&headless)) != kResultOk ||
-      !headless)
+  if (view->queryInterface(iplug::IPlugViewHeadless_iid, reinterpret_cast<void**>(&headless)) != kResultOk || !headless)
   {
     view->release();
     return fail("the plug-in's editor cannot be drawn without a window");

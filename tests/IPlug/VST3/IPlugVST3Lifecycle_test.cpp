@@ -54,7 +54,10 @@ TEST(IPlugVST3Lifecycle, OneObjectBehindEveryInterface)
     EXPECT_EQ(dynamic_cast<TestPlugVST3*>(obj), t.plug);
     EXPECT_EQ(obj->release(), 1u); // one counter for every interface
   }
-  EXPECT_EQ(t->createView("editor"), nullptr); // no editor view until the graphics layer provides one
+  Steinberg::IPlugView* view = t->createView("editor"); // a plug-in with an editor offers its view
+  ASSERT_NE(view, nullptr);
+  view->release();
+  EXPECT_EQ(t->createView("other"), nullptr);
   EXPECT_EQ(t->createView(nullptr), nullptr);
 }
 
