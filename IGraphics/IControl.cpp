@@ -10,11 +10,20 @@
 namespace iplug::igraphics
 {
 
+namespace
+{
+MonotonicClockFunc sClock = nullptr;
+}
+
 double MonotonicMilliseconds()
 {
+  if (sClock)
+    return sClock();
   using namespace std::chrono;
   return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
 }
+
+void SetMonotonicClock(MonotonicClockFunc func) { sClock = func; }
 
 IControl::IControl(const IRECT& bounds, int paramIdx, IActionFunction actionFunc)
     : mRECT(bounds), mTargetRECT(bounds), mActionFunc(std::move(actionFunc))

@@ -43,6 +43,9 @@ using IGestureFunc = std::function<void(IControl*, const IGestureInfo&)>;
 
 /** Milliseconds of a monotonic clock. */
 double MonotonicMilliseconds();
+using MonotonicClockFunc = double (*)();
+/** Replaces the clock that animations read (tests step time by hand); null restores the steady clock. */
+void SetMonotonicClock(MonotonicClockFunc func);
 
 class IControl : public Steinberg::Vst::IContextMenuTarget, public Steinberg::FObject
 {

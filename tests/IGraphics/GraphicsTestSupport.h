@@ -49,12 +49,15 @@ public:
                    (needsPlatformResize ? " platform" : ""));
     return mResizeAccepted;
   }
-  void PopupHostContextMenuForParam(int paramIdx, const IPopupMenu& menu, Steinberg::Vst::IContextMenuTarget* target,
+  bool PopupHostContextMenuForParam(int paramIdx, const IPopupMenu& menu, Steinberg::Vst::IContextMenuTarget* target,
                                     int x, int y) override
   {
+    if (!mHostHasContextMenu)
+      return false;
     mLog.push_back("host menu " + std::to_string(paramIdx) + " at " + std::to_string(x) + "," + std::to_string(y) +
                    " items " + std::to_string(menu.NItems()));
     mMenuTarget = target;
+    return true;
   }
 
   /** Makes g the open editor without the delegate owning it (DetachUI before either goes). */
@@ -62,6 +65,7 @@ public:
   void DetachUI() { mGraphics = nullptr; }
 
   bool mResizeAccepted = true;
+  bool mHostHasContextMenu = true;
   Steinberg::Vst::IContextMenuTarget* mMenuTarget = nullptr;
 
 private:
