@@ -469,7 +469,7 @@ void IPopupMenuControl::Draw(IGraphics& g)
         textColor = mTitleColor;
       if (highlighted)
       {
-        g.FillRoundRect(mHighlightColor, cell.GetPadded(-4.f, 0.f, -4.f, 0.f), 3.f, &blend);
+        g.FillRoundRect(mHighlightColor, cell.GetPadded(4.f, 0.f, -4.f, 0.f), 3.f, &blend);
         textColor = mHighlightTextColor;
       }
       if (pItem->GetChecked())
@@ -486,8 +486,7 @@ void IPopupMenuControl::Draw(IGraphics& g)
       }
       ItemLabel(panel.mMenu, i, label);
       g.DrawText(itemText.WithFGColor(textColor), label.Get(),
-                 cell.GetPadded(-kTextLeft, 0.f, -(kTextRight + (pItem->GetSubmenu() ? kArrowRoom : 0.f)), 0.f),
-                 &blend);
+                 cell.GetPadded(kTextLeft, 0.f, -(kTextRight + (pItem->GetSubmenu() ? kArrowRoom : 0.f)), 0.f), &blend);
     }
   }
 }
