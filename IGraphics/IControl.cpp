@@ -13,18 +13,18 @@ namespace iplug::igraphics
 
 namespace
 {
-std::atomic<double (*)()> sClock{nullptr};
+std::atomic<MonotonicClockFunc> sClock{nullptr};
 } // namespace
 
 double MonotonicMilliseconds()
 {
-  if (double (*clock)() = sClock.load(std::memory_order_relaxed))
+  if (MonotonicClockFunc clock = sClock.load(std::memory_order_relaxed))
     return clock();
   using namespace std::chrono;
   return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
 }
 
-void SetMonotonicClock(double (*clock)()) { sClock.store(clock, std::memory_order_relaxed); }
+void SetMonotonicClock(MonotonicClockFunc clock) { sClock.store(clock, std::memory_order_relaxed); }
 
 IControl::IControl(const IRECT& bounds, int paramIdx, IActionFunction actionFunc)
     : mRECT(bounds), mTargetRECT(bounds), mActionFunc(std::move(actionFunc))

@@ -43,8 +43,9 @@ using IGestureFunc = std::function<void(IControl*, const IGestureInfo&)>;
 
 /** Milliseconds of a monotonic clock: the time animations run on. */
 double MonotonicMilliseconds();
+using MonotonicClockFunc = double (*)();
 /** Replaces that clock (tests drive animations with a clock of their own); null restores the steady clock. */
-void SetMonotonicClock(double (*clock)());
+void SetMonotonicClock(MonotonicClockFunc clock);
 
 class IControl : public Steinberg::Vst::IContextMenuTarget, public Steinberg::FObject
 {

@@ -184,10 +184,11 @@ void IGEditorDelegate::LayoutUI(IGraphics* graphics)
     mLayoutFunc(graphics);
 }
 
-void IGEditorDelegate::PopupHostContextMenuForParam(int paramIdx, const IPopupMenu& menu,
+bool IGEditorDelegate::PopupHostContextMenuForParam(int paramIdx, const IPopupMenu& menu,
                                                     Steinberg::Vst::IContextMenuTarget* target, int x, int y)
 {
   (void)paramIdx, (void)menu, (void)target, (void)x, (void)y;
+  return false;
 }
 
 } // namespace igraphics

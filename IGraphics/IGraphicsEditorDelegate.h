@@ -48,8 +48,8 @@ public:
   virtual void LayoutUI(IGraphics* graphics);
   /** Shows the host's context menu for paramIdx at (x, y) in view pixels, with the control's own items from
    *  menu appended; choosing one of those calls target->executeMenuItem(item index). The host binding supplies
-   *  the menu; without one nothing happens. */
-  virtual void PopupHostContextMenuForParam(int paramIdx, const IPopupMenu& menu,
+   *  the menu; without one nothing happens. Returns whether the host showed a menu. */
+  virtual bool PopupHostContextMenuForParam(int paramIdx, const IPopupMenu& menu,
                                             Steinberg::Vst::IContextMenuTarget* target, int x, int y);
 
   bool SerializeEditorSize(IByteChunk& chunk) const { return SerializeEditorState(chunk); }

@@ -460,9 +460,12 @@ void IGraphics::SetControlValueAfterPopupMenu(IPopupMenu* pMenu)
   mInPopupMenu = nullptr;
 
   if (isContext)
+  {
+    // A right click opens no gesture (the control never saw the press), so there is none to close.
     pControl->OnContextSelection(pMenu ? pMenu->GetChosenItemIdx() : -1);
-  else
-    pControl->OnPopupMenuSelection(pMenu && pMenu->GetChosenItemIdx() != -1 ? pMenu : nullptr, valIdx);
+    return;
+  }
+  pControl->OnPopupMenuSelection(pMenu && pMenu->GetChosenItemIdx() != -1 ? pMenu : nullptr, valIdx);
 
   // Closes the gesture opened by the mouse-down that led to the menu.
   for (int v = 0; v < pControl->NVals(); v++)
@@ -537,8 +540,11 @@ void IGraphics::PopupHostContextMenuForParam(IControl* pControl, int paramIdx, f
   if (!pControl)
     return;
   pControl->CreateContextMenu(mPromptPopupMenu);
-  mDelegate->PopupHostContextMenuForParam(paramIdx, mPromptPopupMenu, pControl, static_cast<int>(x * GetDrawScale()),
-                                          static_cast<int>(y * GetDrawScale()));
+  const bool shown = mDelegate->PopupHostContextMenuForParam(
+      paramIdx, mPromptPopupMenu, pControl, static_cast<int>(x * GetDrawScale()), static_cast<int>(y * GetDrawScale()));
+  // A host without context menus still lets the control offer its own items, in the framework's menu.
+  if (!shown && mPromptPopupMenu.NItems())
+    DoCreatePopupMenu(*pControl, mPromptPopupMenu, IRECT(x, y, x, y), kNoValIdx, true);
 }
 
 } // namespace iplug::igraphics

@@ -1,6 +1,8 @@
 #include "IGraphicsLinux.h"
 
 #include "IPlugPluginBase.h"
+#include "IPopupMenuControl.h"
+#include "ITextEntryControl.h"
 #include "LinuxEGLSurface.h"
 #include "LinuxFonts.h"
 
@@ -245,17 +247,29 @@ const char* IGraphicsLinux::GetBundleID() const
   return "";
 }
 
+// This platform's own text field and menu are the in-editor controls, attached on first use. Once attached,
+// the graphics context hands them later requests directly.
+
 void IGraphicsLinux::CreatePlatformTextEntry(int paramIdx, const IText& text, const IRECT& bounds, int length,
                                              const char* str)
 {
-  (void)paramIdx, (void)text, (void)bounds, (void)length, (void)str;
+  AttachTextEntryControl();
+  GetTextEntryControl()->CreateTextEntry(paramIdx, text, bounds, length, str);
 }
 
 IPopupMenu* IGraphicsLinux::CreatePlatformPopupMenu(IPopupMenu& menu, const IRECT& bounds, bool& isAsync)
 {
-  (void)menu, (void)bounds;
-  isAsync = false;
+  AttachPopupMenuControl(PlatformMenuText());
+  // The choice arrives later, through SetControlValueAfterPopupMenu.
+  isAsync = true;
+  GetPopupMenuControl()->CreatePopupMenu(menu, bounds);
   return nullptr;
+}
+
+IText IGraphicsLinux::PlatformMenuText()
+{
+  // The editor's own face; the menu brings its colours.
+  return IText(14.f, COLOR_WHITE, kDefaultFontID, EAlign::kNear, EVAlign::kMiddle);
 }
 
 // --- fonts --------------------------------------------------------------------------------------

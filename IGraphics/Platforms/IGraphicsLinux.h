@@ -70,6 +70,8 @@ public:
   void CreatePlatformTextEntry(int paramIdx, const IText& text, const IRECT& bounds, int length,
                                const char* str) override;
   IPopupMenu* CreatePlatformPopupMenu(IPopupMenu& menu, const IRECT& bounds, bool& isAsync) override;
+  /** Text style of the menus this platform shows. */
+  static IText PlatformMenuText();
 
 protected:
   void BindDefaultTarget() override;

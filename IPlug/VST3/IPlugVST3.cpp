@@ -426,18 +426,18 @@ tresult PLUGIN_API IPlugVST3::setChannelContextInfos(IAttributeList* list)
   return kResultOk;
 }
 
-void IPlugVST3::PopupHostContextMenuForParam(int paramIdx, const igraphics::IPopupMenu& menu,
+bool IPlugVST3::PopupHostContextMenuForParam(int paramIdx, const igraphics::IPopupMenu& menu,
                                              IContextMenuTarget* target, int x, int y)
 {
   if (!componentHandler || !mView)
-    return;
+    return false;
   FUnknownPtr<IComponentHandler3> handler3(componentHandler);
   if (!handler3)
-    return;
+    return false;
   const ParamID paramID = static_cast<ParamID>(paramIdx);
   IContextMenu* hostMenu = handler3->createContextMenu(mView, &paramID);
   if (!hostMenu)
-    return;
+    return false;
   for (int i = 0; i < menu.NItems(); i++)
   {
     const igraphics::IPopupMenu::Item* item = menu.GetItem(i);
@@ -449,6 +449,7 @@ void IPlugVST3::PopupHostContextMenuForParam(int paramIdx, const igraphics::IPop
   }
   hostMenu->popup(static_cast<UCoord>(x), static_cast<UCoord>(y));
   hostMenu->release();
+  return true;
 }
 
 } // namespace iplug

@@ -36,7 +36,7 @@ public:
   void InformHostOfPresetChange() override {}
   void InformHostOfParameterDetailsChange() override;
   bool EditorResize(int viewWidth, int viewHeight) override;
-  void PopupHostContextMenuForParam(int paramIdx, const igraphics::IPopupMenu& menu,
+  bool PopupHostContextMenuForParam(int paramIdx, const igraphics::IPopupMenu& menu,
                                     Steinberg::Vst::IContextMenuTarget* target, int x, int y) override;
   void DirtyParametersFromUI() override;
   void SendParameterValueFromUI(int paramIdx, double normalizedValue) override;

@@ -49,12 +49,15 @@ public:
                    (needsPlatformResize ? " platform" : ""));
     return mResizeAccepted;
   }
-  void PopupHostContextMenuForParam(int paramIdx, const IPopupMenu& menu, Steinberg::Vst::IContextMenuTarget* target,
+  bool PopupHostContextMenuForParam(int paramIdx, const IPopupMenu& menu, Steinberg::Vst::IContextMenuTarget* target,
                                     int x, int y) override
   {
+    if (!mHostHasContextMenu)
+      return false;
     mLog.push_back("host menu " + std::to_string(paramIdx) + " at " + std::to_string(x) + "," + std::to_string(y) +
                    " items " + std::to_string(menu.NItems()));
     mMenuTarget = target;
+    return true;
   }
 
   /** Makes g the open editor without the delegate owning it (DetachUI before either goes). */
@@ -62,6 +65,7 @@ public:
   void DetachUI() { mGraphics = nullptr; }
 
   bool mResizeAccepted = true;
+  bool mHostHasContextMenu = true;
   Steinberg::Vst::IContextMenuTarget* mMenuTarget = nullptr;
 
 private:
@@ -164,8 +168,16 @@ public:
     mOpen = false;
   }
   void* GetWindow() override { return mOpen ? this : nullptr; }
-  bool GetTextFromClipboard(WDL_String&) override { return false; }
-  bool SetTextInClipboard(const char*) override { return false; }
+  bool GetTextFromClipboard(WDL_String& str) override
+  {
+    str.Set(mClipboard.c_str());
+    return !mClipboard.empty();
+  }
+  bool SetTextInClipboard(const char* str) override
+  {
+    mClipboard = str ? str : "";
+    return true;
+  }
   void UpdateTooltips() override {}
   EMsgBoxResult ShowMessageBox(const char*, const char*, EMsgBoxType, IMsgBoxCompletionHandlerFunc) override
   {
@@ -219,6 +231,7 @@ public:
 
   int mMenuChoice = -1;
   bool mAsyncMenus = false;
+  std::string mClipboard;
   float mMouseX = 0.f;
   float mMouseY = 0.f;
 
@@ -355,6 +368,28 @@ inline std::vector<IMouseInfo> Point(float x, float y, const IMouseMod& mod = IM
   info.ms = mod;
   return {info};
 }
+
+/** Drives animations by hand: every control reads this clock while the object lives. */
+class FakeClock
+{
+public:
+  explicit FakeClock(double startMs = 1000.0)
+  {
+    Now() = startMs;
+    SetMonotonicClock([] { return Now(); });
+  }
+  ~FakeClock() { SetMonotonicClock(nullptr); }
+  FakeClock(const FakeClock&) = delete;
+  FakeClock& operator=(const FakeClock&) = delete;
+  void Advance(double ms) { Now() += ms; }
+
+private:
+  static double& Now()
+  {
+    static double sNow = 0.0;
+    return sNow;
+  }
+};
 
 /** Entries of the log that start with prefix. */
 inline Log Filter(const Log& log, const std::string& prefix)

@@ -51,6 +51,8 @@ public:
   }
 
   IGraphicsLinux& G() { return *mGraphics; }
+  TestDelegate& Delegate() { return mDelegate; }
+  Log& GetLog() { return mLog; }
   bool IsOpen() const { return mOpen; }
 
   /** Draws a frame and reads it back. */
