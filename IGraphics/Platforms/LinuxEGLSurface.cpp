@@ -56,13 +56,9 @@ std::unique_ptr<LinuxEGLSurface> LinuxEGLSurface::Create(const char** error)
   if (!eglChooseConfig(display, configAttribs, &config, 1, &nConfigs) || nConfigs < 1)
     config = EGL_NO_CONFIG_KHR;
 
-  const EGLint contextAttribs[] = {EGL_CONTEXT_MAJOR_VERSION,
-                                   3,
-                                   EGL_CONTEXT_MINOR_VERSION,
-                                   2,
-                                   EGL_CONTEXT_OPENGL_PROFILE_MASK,
-                                   EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT,
-                                   EGL_NONE};
+  const EGLint contextAttribs[] = {
+      EGL_CONTEXT_MAJOR_VERSION,           3,       EGL_CONTEXT_MINOR_VERSION, 2, EGL_CONTEXT_OPENGL_PROFILE_MASK,
+      EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT, EGL_NONE};
   EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, contextAttribs);
   if (context == EGL_NO_CONTEXT)
   {
