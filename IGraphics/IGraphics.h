@@ -41,6 +41,14 @@ public:
   virtual void OnViewInitialized(void* pContext) { (void)pContext; }
   virtual void OnViewDestroyed() {}
   virtual void EndFrame() {}
+  /** Draws what is dirty now, as the platform's frame timer does; false when nothing was drawn. */
+  virtual bool OnFrameTick() { return false; }
+  /** Writes the last frame as a PNG file, where the platform can read its frames back. */
+  virtual bool WriteFramePNG(const char* path)
+  {
+    (void)path;
+    return false;
+  }
 
   // --- vector images and bitmaps ---
   virtual void DrawSVG(const ISVG& svg, const IRECT& bounds, const IBlend* pBlend = nullptr);

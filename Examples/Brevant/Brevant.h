@@ -127,12 +127,16 @@ protected:
   double mGrLow = 0.0, mGrMid = 0.0, mGrHigh = 0.0;
   OSAA mUpL, mUpR, mDownL, mDownR;
   VUClass mLowVU{1.0}, mMidVU{1.0}, mHighVU{1.0};
+  // Main thread: the meter readings last shown (1.0: no gain reduction).
+  double mShownMeters[kNumBands] = {1.0, 1.0, 1.0};
 
   // Block processing (BrevantProcess.cpp).
 public:
   /** Main thread: shows the readings in the editor and mirrors them into the controller's values of the meter
    * parameters, where hosts (generic editors, offline renderers) can read them. */
   void OnMeterValuesUI(const iplug::IMeterValues& values) override;
+  /** The editor opens with the needles on the last readings: at rest (1.0) before any audio was processed. */
+  void OnUIOpen() override;
 
 private:
   void RetuneFilters(double sampleRate);

@@ -47,11 +47,11 @@ public:
 
   /** One tick of the frame timer: idle work and animations, then the dirty regions are drawn and shown.
    *  Returns whether a frame was drawn. */
-  bool OnFrameTick();
+  bool OnFrameTick() override;
   /** The last frame as top-down RGBA of the window in device pixels. */
   bool ReadFramePixels(std::vector<uint8_t>& rgba, int& width, int& height);
   /** Writes the last frame as a PNG file. */
-  bool WriteFramePNG(const char* path);
+  bool WriteFramePNG(const char* path) override;
 
   void ActivateGLContext() override;
   void DeactivateGLContext() override;

@@ -1,6 +1,8 @@
 #include "IPlugVST3.h"
 
+#include "IGraphics.h"
 #include "IPlugByteChunk.h"
+#include "IPlugVST3View.h"
 #include "IPlugHost.h"
 #include "IPopupMenu.h"
 
@@ -318,10 +320,28 @@ tresult PLUGIN_API IPlugVST3::setParamNormalized(ParamID tag, ParamValue value)
 
 IPlugView* PLUGIN_API IPlugVST3::createView(const char* name)
 {
-  (void)name;
-  // The editor view arrives with the graphics layer; until then there is no view to offer.
-  return nullptr;
+  if (!HasUI() || !name || std::strcmp(name, ViewType::kEditor) != 0)
+    return nullptr;
+  auto* view = new IPlugVST3View<IPlugVST3>(*this);
+  mView = view;
+  return view;
 }
+
+bool IPlugVST3::OpenHeadlessEditor(float scale)
+{
+  if (!OpenWindow(nullptr))
+    return false;
+  SetScreenScale(scale);
+  return GetUI() != nullptr;
+}
+
+bool IPlugVST3::DrawHeadlessFrame()
+{
+  DeliverFromProcessor();
+  return GetUI() && GetUI()->OnFrameTick();
+}
+
+bool IPlugVST3::WriteHeadlessFramePNG(const char* path) { return GetUI() && GetUI()->WriteFramePNG(path); }
 
 tresult PLUGIN_API IPlugVST3::getMidiControllerAssignment(int32 busIndex, int16 channel,
                                                           CtrlNumber midiControllerNumber, ParamID& id)

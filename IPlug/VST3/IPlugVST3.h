@@ -112,12 +112,24 @@ public:
   END_DEFINE_INTERFACES(SingleComponentEffect)
   REFCOUNT_METHODS(SingleComponentEffect)
 
+  // --- the editor view's side (IPlugVST3View)
+  /** The host frame given to the editor view (null to forget it). */
+  void SetViewFrame(Steinberg::IPlugFrame* frame) { mViewFrame = frame; }
+  /** Opens the editor offscreen at a screen scale. */
+  bool OpenHeadlessEditor(float scale);
+  /** Delivers what the processor produced for the editor, then draws what changed. */
+  bool DrawHeadlessFrame();
+  bool WriteHeadlessFramePNG(const char* path);
+
 protected:
+  template <class> friend class IPlugVST3View;
+
   /** The host frame of the open editor view, which resizes the host's window; none until the view exists. */
-  virtual Steinberg::IPlugFrame* GetViewFrame() const { return nullptr; }
+  virtual Steinberg::IPlugFrame* GetViewFrame() const { return mView ? mViewFrame : nullptr; }
 
   /** The editor view last created by createView (not owned). */
   Steinberg::IPlugView* mView = nullptr;
+  Steinberg::IPlugFrame* mViewFrame = nullptr;
 
 private:
   /** Between a successful initialize and terminate. */

@@ -4,6 +4,9 @@
 #include "HostEditor.h"
 #include "HostedPlugin.h"
 
+#include "IPlugViewHeadless.h"
+
+#include "pluginterfaces/gui/iplugview.h"
 #include "pluginterfaces/vst/vstspeaker.h"
 
 #include <algorithm>
@@ -37,6 +40,13 @@ constexpr int kMaxBlock = 1 << 20;
 struct UsageError
 {
   std::string message;
+};
+
+struct ScreenshotOptions
+{
+  std::string bundle, output, render, className;
+  std::vector<std::pair<std::string, double>> sets;
+  float scale = 1.f;
 };
 
 struct RenderOptions
@@ -527,6 +537,139 @@ int RunRender(const RenderOptions& o, std::ostream& out, std::ostream& err)
   return kExitOk;
 }
 
+//--- screenshot --------------------------------------------------------------------------------------
+
+ScreenshotOptions ParseScreenshot(const std::vector<std::string>& args)
+{
+  ScreenshotOptions o;
+  if (args.size() < 2 || args[1].empty() || args[1][0] == '-')
+    throw UsageError{"screenshot needs a bundle"};
+  o.bundle = args[1];
+  for (size_t i = 2; i < args.size(); ++i)
+  {
+    const std::string& a = args[i];
+    auto value = [&]() -> const std::string&
+    {
+      if (i + 1 >= args.size())
+        throw UsageError{a + " needs a value"};
+      return args[++i];
+    };
+    if (a == "-o" || a == "--output")
+      o.output = value();
+    else if (a == "--render")
+      o.render = value();
+    else if (a == "--class")
+      o.className = value();
+    else if (a == "--scale")
+    {
+      double scale = 0;
+      if (!ParseNumber(value(), scale) || scale < 1.0 || scale > 4.0)
+        throw UsageError{"--scale takes a screen scale from 1 to 4"};
+      o.scale = static_cast<float>(scale);
+    }
+    else if (a == "--set")
+    {
+      const std::string& v = value();
+      const auto eq = v.rfind('=');
+      double plain = 0;
+      if (eq == std::string::npos || eq == 0 || !ParseNumber(v.substr(eq + 1), plain))
+        throw UsageError{"--set takes NAME=VALUE with a plain number, not " + Quote(v)};
+      o.sets.emplace_back(v.substr(0, eq), plain);
+    }
+    else
+      throw UsageError{"unknown option " + Quote(a)};
+  }
+  if (o.output.empty())
+    throw UsageError{"screenshot needs -o FILE.png"};
+  return o;
+}
+
+int RunScreenshot(const ScreenshotOptions& o, std::ostream& out, std::ostream& err)
+{
+  auto fail = [&](const std::string& message)
+  {
+    err << "brevant-host: " << message << "\n";
+    return kExitFailure;
+  };
+  std::string error;
+  auto module = HostModule::Load(o.bundle, error);
+  if (!module)
+    return fail(error);
+  const ClassInfo* cls = ChooseEffect(*module, o.className, error);
+  if (!cls)
+    return fail(error);
+  auto plug = HostedPlugin::Create(module, *cls, error);
+  if (!plug)
+    return fail(error);
+  for (const auto& [name, plain] : o.sets)
+  {
+    const auto param = plug->FindParam(name);
+    if (!param)
+      return fail("unknown parameter " + Quote(name) + " (brevant-host info lists the parameters)");
+    if (!plug->SetParamPlain(param->id, plain))
+      return fail(plug->LastError());
+  }
+  if (!plug->Controller())
+    return fail("the plug-in has no edit controller, so no editor");
+
+  IPlugView* view = plug->Controller()->createView(ViewType::kEditor);
+  if (!view)
+    return fail("the plug-in offers no editor view");
+  iplug::IPlugViewHeadless* headless = nullptr;
+  if (view->queryInterface(iplug::IPlugViewHeadless_iid, reinterpret_cast<void**>(&headless)) != kResultOk || !headless)
+  {
+    view->release();
+    return fail("the plug-in's editor cannot be drawn without a window");
+  }
+  auto close = [&]()
+  {
+    view->removed();
+    headless->release();
+    view->release();
+  };
+  if (headless->attachHeadless(o.scale) != kResultTrue)
+  {
+    close();
+    return fail("the editor could not be opened headless (no EGL display? Mesa's libegl-mesa0 draws without a GPU)");
+  }
+
+  // Audio first, with the editor open, so that its meters show what the file did.
+  if (!o.render.empty())
+  {
+    AudioData input, sidechain;
+    if (!ReadAudioFile(o.render, input, error) || !ArrangeBuses(*plug, input.NumChannels(), 0, error))
+    {
+      close();
+      return fail(error);
+    }
+    AudioData output;
+    output.sampleRate = input.sampleRate;
+    output.channels.assign(static_cast<size_t>(plug->BusChannels(kOutput, 0)),
+                           std::vector<double>(static_cast<size_t>(input.NumFrames())));
+    std::ostringstream log;
+    const bool rendered = plug->Setup(input.sampleRate, 512, kSample32, kRealtime) && plug->Start() &&
+                          RenderBlocks<float>(*plug, input, sidechain, output, 512, log, error);
+    plug->Stop();
+    if (!rendered)
+    {
+      close();
+      return fail(error.empty() ? plug->LastError() : error);
+    }
+    out << "rendered: " << o.render << ", " << input.NumFrames() << " frames\n";
+  }
+
+  headless->drawFrame();
+  const bool written = headless->writeFramePNG(o.output.c_str()) == kResultTrue;
+  ViewRect size;
+  view->getSize(&size);
+  close();
+  if (!written)
+    return fail("could not write " + o.output);
+  out << "editor: " << size.getWidth() << " x " << size.getHeight() << " at scale " << o.scale << " -> " << o.output
+      << "\n";
+  return kExitOk;
+}
+
 struct EditorOptions
 {
   std::string bundle, screenshot, className;
@@ -735,6 +878,7 @@ void PrintUsage(std::ostream& os)
         "  brevant-host info BUNDLE [--class NAME]\n"
         "  brevant-host render BUNDLE -i INPUT -o OUTPUT [options]\n"
         "  brevant-host editor BUNDLE [--scale S] [--screenshot PNG] [--seconds N] [--audio] [--set NAME=VALUE ...]\n"
+        "  brevant-host screenshot BUNDLE -o FILE.png [--scale S] [--set NAME=VALUE ...] [--render IN.wav]\n"
         "  brevant-host --help\n"
         "\n"
         "BUNDLE is a .vst3 bundle folder (or the module's .so itself).\n"
@@ -755,6 +899,13 @@ void PrintUsage(std::ostream& os)
         "  --load-state FILE    restore a component state saved with --save-state before processing\n"
         "  --save-state FILE    save the component state after processing\n"
         "  --class NAME         the effect class to use when the module has several (default: the first)\n"
+        "\n"
+        "screenshot opens the plug-in's editor without a window (through its view's headless interface, drawn\n"
+        "with Mesa's software renderer where there is no GPU) and writes its first complete frame as PNG.\n"
+        "  -o, --output FILE    the PNG to write (device pixels: the editor size times --scale)\n"
+        "  --scale S            screen scale, 1 to 4 (default 1)\n"
+        "  --set NAME=VALUE     as for render\n"
+        "  --render FILE        process this audio file first (editor open), so meters show what it did\n"
         "\n"
         "editor opens the plug-in's editor in a window (X11; needs DISPLAY), hosted as a Linux DAW hosts it, and\n"
         "prints the edits that reach the host (begin, perform with the value, end), latency changes and resize\n"
@@ -793,6 +944,8 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out, std::ostrea
       return RunRender(ParseRender(args), out, err);
     if (cmd == "editor")
       return RunEditor(ParseEditor(args), out, err);
+    if (cmd == "screenshot")
+      return RunScreenshot(ParseScreenshot(args), out, err);
     throw UsageError{"unknown command " + Quote(cmd)};
   }
   catch (const UsageError& e)
