@@ -150,6 +150,7 @@ struct LinuxXWindow
   IControl* tooltipControl = nullptr;
   Clock::time_point hoverSince;
   Clock::time_point openedAt;
+  int frames = 0;
 
   void Unregister()
   {
@@ -190,7 +191,7 @@ IGraphicsLinux::~IGraphicsLinux()
 {
   *mAlive = false;
   CloseWindow();
-  SetRunLoop(nullptr);
+  SetHostRunLoop(nullptr);
   StaticStorage<LinuxFontDescriptor>::Accessor descriptors(LinuxFontHelpers::GetFontDescriptorCache());
   descriptors.Release();
 }
@@ -453,6 +454,9 @@ void IGraphicsLinux::CloseWindow()
   mFrameTimer.reset();
   mX->Unregister();
   std::unique_ptr<LinuxXWindow> x = std::move(mX);
+  if (std::getenv("IGRAPHICS_TRACE"))
+    std::fprintf(stderr, "IGraphicsLinux: %d frames drawn in %.1f s\n", x->frames,
+                 std::chrono::duration<double>(Clock::now() - x->openedAt).count());
   XErrorTrap trap;
   if (x->tooltip)
     XDestroyWindow(x->display, x->tooltip);
@@ -469,7 +473,7 @@ void IGraphicsLinux::CloseWindow()
   std::erase(sDisplays, x->display);
 }
 
-void IGraphicsLinux::SetRunLoop(Steinberg::Linux::IRunLoop* runLoop)
+void IGraphicsLinux::SetHostRunLoop(Steinberg::Linux::IRunLoop* runLoop)
 {
   if (runLoop)
     runLoop->addRef();
@@ -524,7 +528,10 @@ void IGraphicsLinux::OnWindowTick()
       Clock::now() - mX->hoverSince >= std::chrono::milliseconds(kTooltipDelayMs))
     ShowTooltip(true);
   XErrorTrap trap;
-  if (OnFrameTick() && mFirstFrameMs < 0.)
+  const bool drawn = OnFrameTick();
+  if (drawn)
+    mX->frames++;
+  if (drawn && mFirstFrameMs < 0.)
   {
     XSync(mX->display, False);
     mFirstFrameMs = std::chrono::duration<double, std::milli>(Clock::now() - mX->openedAt).count();

@@ -98,7 +98,7 @@ public:
   // --- X11 window ---
   /** The run loop the window's ticks and X events run on. Without one, OpenWindow takes the host's from the
    *  delegate; given while open, the ticks move onto it. Null while open stops them (callers then pump). */
-  void SetRunLoop(Steinberg::Linux::IRunLoop* runLoop);
+  void SetHostRunLoop(Steinberg::Linux::IRunLoop* runLoop) override;
   /** Reads and dispatches the X events that have arrived; the descriptor handler and every frame tick call it. */
   void ProcessXEvents();
   /** One frame-timer tick of the window: pending events, then the frame. */

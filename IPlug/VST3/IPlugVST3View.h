@@ -8,6 +8,7 @@
 #include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
 #include "public.sdk/source/common/pluginview.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace iplug
@@ -34,7 +35,11 @@ public:
   ~IPlugVST3View() override
   {
     if (mOwner.mView == this)
+    {
       mOwner.mView = nullptr;
+      mOwner.SetViewFrame(nullptr);
+      mOwner.SetViewRunLoop(nullptr);
+    }
     mOwner.release();
   }
 
@@ -51,6 +56,9 @@ public:
     mOwner.SetViewFrame(plugFrame);
     if (!mOwner.OpenWindow(parent))
       return Steinberg::kResultFalse;
+    // Hosts often give the scale before the window exists, when there is no graphics context to take it.
+    if (mScale != 1.f)
+      mOwner.SetScreenScale(mScale);
     return CPluginView::attached(parent, type);
   }
 
@@ -104,11 +112,16 @@ public:
   {
     plugFrame = frame;
     mOwner.SetViewFrame(frame);
+    // Linux hosts offer their UI run loop on the frame: the frame tick, X events and the framework timer run there.
+    Steinberg::FUnknownPtr<Steinberg::Linux::IRunLoop> runLoop(frame);
+    mOwner.SetViewRunLoop(runLoop);
     return Steinberg::kResultTrue;
   }
 
   tresult PLUGIN_API setContentScaleFactor(ScaleFactor factor) override
   {
+    if (factor > 0.f && std::isfinite(factor))
+      mScale = factor;
     mOwner.SetScreenScale(factor);
     return Steinberg::kResultTrue;
   }
@@ -159,6 +172,7 @@ public:
 private:
   Plug& mOwner;
   bool mHeadless = false;
+  float mScale = 1.f;
 };
 
 } // namespace iplug
