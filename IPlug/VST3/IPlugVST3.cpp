@@ -2,8 +2,8 @@
 
 #include "IGraphics.h"
 #include "IPlugByteChunk.h"
-#include "IPlugVST3View.h"
 #include "IPlugHost.h"
+#include "IPlugVST3View.h"
 #include "IPopupMenu.h"
 
 #include "pluginterfaces/base/ibstream.h"

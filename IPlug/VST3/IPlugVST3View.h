@@ -17,7 +17,6 @@ namespace iplug
 /** The platform window type the view accepts: an X11 window id to embed a child window in. */
 inline constexpr const char* kPlatformTypeX11 = "X11EmbedWindowID";
 
-
 /** Windows virtual-key code for a VST3 key code; ch is the key's character for codes 0 and 57. */
 int VSTKeyCodeToVK(int keyCode, char ch);
 /** The framework's key record for a VST3 key event. */
@@ -46,7 +45,7 @@ public:
   tresult PLUGIN_API isPlatformTypeSupported(Steinberg::FIDString type) override
   {
     return mOwner.HasUI() && type && std::strcmp(type, kPlatformTypeX11) == 0 ? Steinberg::kResultTrue
-                                                                               : Steinberg::kResultFalse;
+                                                                              : Steinberg::kResultFalse;
   }
 
   tresult PLUGIN_API attached(void* parent, Steinberg::FIDString type) override
@@ -99,8 +98,7 @@ public:
       return Steinberg::kResultFalse;
     const int w = r->right - r->left;
     const int h = r->bottom - r->top;
-    if (w < mOwner.GetMinWidth() || w > mOwner.GetMaxWidth() || h < mOwner.GetMinHeight() ||
-        h > mOwner.GetMaxHeight())
+    if (w < mOwner.GetMinWidth() || w > mOwner.GetMaxWidth() || h < mOwner.GetMinHeight() || h > mOwner.GetMaxHeight())
     {
       r->right = r->left + std::clamp(w, mOwner.GetMinWidth(), mOwner.GetMaxWidth());
       r->bottom = r->top + std::clamp(h, mOwner.GetMinHeight(), mOwner.GetMaxHeight());

@@ -71,7 +71,7 @@ HostEditor::HostEditor(HostedPlugin& plug) : mPlug(plug) {}
 
 HostEditor::~HostEditor() { Close(); }
 
-bool HostEditor::Open(std::string& error, double scale, const std::string& title)
+bool HostEditor::Open(std::string& error, double scale, const std::string& title, int x, int y)
 {
   Close();
   Vst::IEditController* controller = mPlug.Controller();
@@ -119,8 +119,8 @@ bool HostEditor::Open(std::string& error, double scale, const std::string& title
   const int screen = DefaultScreen(mDisplay);
   XSetWindowAttributes attrs = {};
   attrs.background_pixel = BlackPixel(mDisplay, screen);
-  attrs.event_mask = StructureNotifyMask;
-  mWindow = XCreateWindow(mDisplay, RootWindow(mDisplay, screen), 0, 0, static_cast<unsigned>(mWidth),
+  attrs.event_mask = StructureNotifyMask | KeyPressMask;
+  mWindow = XCreateWindow(mDisplay, RootWindow(mDisplay, screen), x, y, static_cast<unsigned>(mWidth),
                           static_cast<unsigned>(mHeight), 0, CopyFromParent, InputOutput, CopyFromParent,
                           CWBackPixel | CWEventMask, &attrs);
   XStoreName(mDisplay, mWindow, title.c_str());
@@ -194,6 +194,8 @@ void HostEditor::DrainWindowEvents()
     XNextEvent(mDisplay, &e);
     if (e.type == ClientMessage && static_cast<unsigned long>(e.xclient.data.l[0]) == mDeleteAtom)
       mClosedByUser = true;
+    else if (e.type == KeyPress)
+      mKeysPassedOn++;
   }
 }
 

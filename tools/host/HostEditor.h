@@ -38,7 +38,8 @@ public:
 
   // Creates the view, a window of its size, and attaches it (after setContentScaleFactor when scale > 0).
   // False with the reason in error; nothing stays open then.
-  bool Open(std::string& error, double scale = 0.0, const std::string& title = "brevant-host");
+  // The window goes to (x, y) on the screen.
+  bool Open(std::string& error, double scale = 0.0, const std::string& title = "brevant-host", int x = 0, int y = 0);
   // removed(), the view's last release, the window destroyed. Safe to call twice.
   void Close();
   bool IsOpen() const { return mView != nullptr; }
@@ -57,6 +58,8 @@ public:
   const std::vector<Steinberg::ViewRect>& ResizeRequests() const { return mResizes; }
   // Milliseconds the view's attached() call took.
   double AttachMs() const { return mAttachMs; }
+  // Key presses that reached our window: what the editor did not handle and passed on to its host.
+  int KeysPassedOn() const { return mKeysPassedOn; }
 
   // The window's pixels as top-down RGBA. Runs nothing.
   bool Screenshot(std::vector<uint8_t>& rgba, int& width, int& height) const;
@@ -77,6 +80,7 @@ private:
   int mHeight = 0;
   bool mClosedByUser = false;
   double mAttachMs = 0.0;
+  int mKeysPassedOn = 0;
   std::vector<Steinberg::ViewRect> mResizes;
 };
 
