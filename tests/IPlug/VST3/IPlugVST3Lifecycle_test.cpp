@@ -54,7 +54,11 @@ TEST(IPlugVST3Lifecycle, OneObjectBehindEveryInterface)
     EXPECT_EQ(dynamic_cast<TestPlugVST3*>(obj), t.plug);
     EXPECT_EQ(obj->release(), 1u); // one counter for every interface
   }
-  EXPECT_EQ(t->createView("editor"), nullptr); // no editor view until the graphics layer provides one
+  // The editor view holds the object while it lives.
+  Steinberg::IPlugView* view = t->createView("editor");
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(view->release(), 0u);
+  EXPECT_EQ(t->createView("other"), nullptr);
   EXPECT_EQ(t->createView(nullptr), nullptr);
 }
 
