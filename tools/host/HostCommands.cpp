@@ -839,6 +839,8 @@ int RunEditor(const EditorOptions& o, std::ostream& out, std::ostream& err)
     }
   };
 
+  // Audio blocks are due every few milliseconds; otherwise the plug-in's timers and descriptors wake us.
+  const double maxWait = o.audio ? 5.0 : 250.0;
   rusage before = {};
   getrusage(RUSAGE_SELF, &before);
   const auto runStart = std::chrono::steady_clock::now();
@@ -846,14 +848,14 @@ int RunEditor(const EditorOptions& o, std::ostream& out, std::ostream& err)
   if (!o.screenshot.empty())
   {
     // The first frames: the frame tick is 60 Hz; half a second covers slow software renderers.
-    open = editor.Run(500.0, idle);
+    open = editor.Run(500.0, idle, maxWait);
     if (!editor.WriteScreenshotPNG(o.screenshot))
       return fail("could not capture the window into " + o.screenshot);
     out << "screenshot: " << o.screenshot << "\n";
   }
   const double seconds = o.seconds >= 0.0 ? o.seconds : (o.screenshot.empty() ? 1e9 : 0.0);
   if (open && seconds > 0.0)
-    editor.Run(seconds * 1000.0, idle);
+    editor.Run(seconds * 1000.0, idle, maxWait);
   idle();
   rusage after = {};
   getrusage(RUSAGE_SELF, &after);

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 
 #define STB_IMAGE_WRITE_STATIC
@@ -199,7 +200,7 @@ void HostEditor::DrainWindowEvents()
   }
 }
 
-bool HostEditor::Run(double ms, const std::function<void()>& idle)
+bool HostEditor::Run(double ms, const std::function<void()>& idle, double maxWaitMs)
 {
   using Clock = std::chrono::steady_clock;
   HostRunLoop& loop = HostModule::Host().RunLoop();
@@ -217,11 +218,12 @@ bool HostEditor::Run(double ms, const std::function<void()>& idle)
       break;
     // Sleep until the next timer or a descriptor (the plug-in's or our window's) becomes readable.
     const double untilEnd = std::chrono::duration<double, std::milli>(end - now).count();
-    const double wait = std::min({untilEnd, loop.NextDueIn(), idle ? 5.0 : 1000.0});
+    const double wait = std::min({untilEnd, loop.NextDueIn(), maxWaitMs});
     std::vector<pollfd> fds = loop.Descriptors();
     if (mDisplay)
       fds.push_back({ConnectionNumber(mDisplay), POLLIN, 0});
-    poll(fds.data(), fds.size(), static_cast<int>(std::max(0.0, wait)));
+    // Rounded up: a timer due in a fraction of a millisecond must not turn into a busy loop.
+    poll(fds.data(), fds.size(), static_cast<int>(std::ceil(std::max(0.0, wait))));
   }
   return !mClosedByUser;
 }

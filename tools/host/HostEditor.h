@@ -45,8 +45,9 @@ public:
   bool IsOpen() const { return mView != nullptr; }
 
   // Runs the host's run loop on real time for ms milliseconds (or until the window is closed by the user),
-  // calling idle (if given) on every pass, e.g. to process audio. False once the window was closed.
-  bool Run(double ms, const std::function<void()>& idle = {});
+  // calling idle (if given) on every pass, e.g. to process audio; a pass comes at least every maxWaitMs.
+  // False once the window was closed.
+  bool Run(double ms, const std::function<void()>& idle = {}, double maxWaitMs = 1000.0);
 
   Steinberg::IPlugView* View() const { return mView; }
   unsigned long Window() const { return mWindow; }
