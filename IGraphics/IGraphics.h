@@ -13,6 +13,11 @@
 #include <stack>
 #include <unordered_map>
 
+namespace Steinberg::Linux
+{
+class IRunLoop;
+}
+
 namespace iplug::igraphics
 {
 
@@ -182,6 +187,8 @@ public:
   virtual void SetWinModuleHandle(void* pInstance) { (void)pInstance; }
   virtual void* GetWinModuleHandle() { return nullptr; }
   virtual void ClientToScreen(float& x, float& y) { (void)x, (void)y; }
+  /** The host's UI run loop changed (null: none known); a platform view that ticks on it moves there. */
+  virtual void SetHostRunLoop(Steinberg::Linux::IRunLoop* runLoop) { (void)runLoop; }
 
   // --- platform fonts, resources, editing ---
   virtual PlatformFontPtr LoadPlatformFont(const char* fontID, const char* fileNameOrResID) = 0;

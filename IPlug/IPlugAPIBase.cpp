@@ -1,5 +1,7 @@
 #include "IPlugAPIBase.h"
 
+#include "IGraphics.h"
+
 #include "IGraphicsEditorDelegate.h"
 #include "pluginterfaces/gui/iplugview.h"
 
@@ -133,6 +135,8 @@ void IPlugAPIBase::SetHostRunLoop(Steinberg::Linux::IRunLoop* runLoop)
   mHostRunLoop = runLoop;
   if (mTimer)
     mTimer->SetRunLoop(runLoop);
+  if (GetUI())
+    GetUI()->SetHostRunLoop(runLoop);
 }
 
 void IPlugAPIBase::DeliverFromProcessor()

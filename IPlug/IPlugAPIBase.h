@@ -125,6 +125,7 @@ public:
   void CreateTimer();
   /** Hands over the host's UI run loop (null: none known any more). Call on the main thread. */
   void SetHostRunLoop(Steinberg::Linux::IRunLoop* runLoop);
+  Steinberg::Linux::IRunLoop* GetHostRunLoop() const { return mHostRunLoop; }
   Timer* GetTimer() const { return mTimer.get(); }
 
   /** Main thread: delivers what the audio thread produced (everything OnTimer does but OnIdle). */

@@ -1,6 +1,11 @@
 #pragma once
 // The Linux graphics context: the NanoVG backend on a GL surface. Without a window it draws headless into an
-// EGL context (tests, screenshots); the X11 window is another surface beside it, under the same drawing path.
+// EGL context (tests, screenshots); with the host's X11 window as parent it opens a child window with a GLX
+// context, driven by the host's run loop: a 60 fps frame tick and a handler on the X connection's descriptor.
+//
+// Each open window has an X connection of its own, so two editors and the host never share one. Everything runs
+// on the host's UI thread. X errors raised by our own requests are logged and survived, never passed to the
+// host's handler (whose default ends the process).
 
 #include "IGraphicsNanoVG.h"
 #include "LinuxGLSurface.h"
@@ -8,8 +13,20 @@
 #include <memory>
 #include <vector>
 
+namespace Steinberg::Linux
+{
+class IRunLoop;
+}
+
+namespace iplug
+{
+class Timer;
+}
+
 namespace iplug::igraphics
 {
+
+struct LinuxXWindow;
 
 class IGraphicsLinux : public IGraphicsNanoVG
 {
@@ -46,12 +63,19 @@ public:
   void HideMouseCursor(bool hide = true, bool lock = true) override;
   void MoveMouseCursor(float x, float y) override;
   void ForceEndUserEdit() override {}
+  /** pParent is the host's X11 window id: opens a child window in it. Null opens headless. */
   void* OpenWindow(void* pParent) override;
   void CloseWindow() override;
-  void* GetWindow() override { return nullptr; }
+  /** The child window's id, or the headless surface, or null while closed. */
+  void* GetWindow() override;
+  void PlatformResize(bool parentHasResized) override;
+  /** The host sizes its window in pixels: the editor's size includes the screen scale. */
+  float GetPlatformWindowScale() const override { return GetScreenScale(); }
+  ECursor SetMouseCursor(ECursor cursorType = ECursor::kArrow) override;
+  void ClientToScreen(float& x, float& y) override;
   bool GetTextFromClipboard(WDL_String& str) override;
   bool SetTextInClipboard(const char* str) override;
-  void UpdateTooltips() override {}
+  void UpdateTooltips() override;
   EMsgBoxResult ShowMessageBox(const char* str, const char* title, EMsgBoxType type,
                                IMsgBoxCompletionHandlerFunc completionHandler = nullptr) override;
   void PromptForFile(WDL_String& fileName, WDL_String& path, EFileAction action = EFileAction::kOpen,
@@ -73,6 +97,20 @@ public:
   /** Text style of the menus this platform shows. */
   static IText PlatformMenuText();
 
+  // --- X11 window ---
+  /** The run loop the window's ticks and X events run on. Without one, OpenWindow takes the host's from the
+   *  delegate; given while open, the ticks move onto it. Null while open stops them (callers then pump). */
+  void SetHostRunLoop(Steinberg::Linux::IRunLoop* runLoop) override;
+  /** Reads and dispatches the X events that have arrived; the descriptor handler and every frame tick call it. */
+  void ProcessXEvents();
+  /** One frame-timer tick of the window: pending events, then the frame. */
+  void OnWindowTick();
+  unsigned long GetXWindow() const;
+  /** Milliseconds from OpenWindow to the first frame shown in the window; negative until then. */
+  double GetFirstFrameMs() const { return mFirstFrameMs; }
+  /** X errors our own requests raised in this process (each was logged and survived). */
+  static int GetXErrorCount();
+
 protected:
   void BindDefaultTarget() override;
   /** Attaches a surface (headless or window) and creates the drawing context on it. */
@@ -82,7 +120,22 @@ protected:
   LinuxGLSurface* GetSurface() const { return mSurface.get(); }
 
 private:
+  void DispatchXEvent(void* pEvent);
+  void OnMouseButton(void* pEvent, bool down);
+  void OnMouseMotion(void* pEvent);
+  void OnKey(void* pEvent, bool down);
+  /** Event position in UI units, with the cursor lock applied against the previous position. */
+  void GetEventXY(int px, int py, float& x, float& y);
+  void ApplyCursor();
+  bool ReadSelection(WDL_String& str);
+  void ShowTooltip(bool show);
+
   std::unique_ptr<LinuxGLSurface> mSurface;
+  std::unique_ptr<LinuxXWindow> mX;
+  std::unique_ptr<Timer> mFrameTimer;
+  Steinberg::Linux::IRunLoop* mRunLoop = nullptr; // referenced while set
+  std::shared_ptr<bool> mAlive = std::make_shared<bool>(true);
+  double mFirstFrameMs = -1.;
   bool mHeadless = false;
   const char* mSurfaceError = "";
   WDL_String mClipboard;

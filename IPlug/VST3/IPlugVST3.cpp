@@ -2,8 +2,8 @@
 
 #include "IGraphics.h"
 #include "IPlugByteChunk.h"
-#include "IPlugVST3View.h"
 #include "IPlugHost.h"
+#include "IPlugVST3View.h"
 #include "IPopupMenu.h"
 
 #include "pluginterfaces/base/ibstream.h"
@@ -162,6 +162,7 @@ tresult PLUGIN_API IPlugVST3::initialize(FUnknown* context)
 
   // Some hosts offer their run loop here already; the framework timer then ticks on the host's UI thread.
   FUnknownPtr<Linux::IRunLoop> runLoop(context);
+  mContextRunLoop = runLoop.getInterface();
   if (runLoop)
     SetHostRunLoop(runLoop);
 
@@ -173,6 +174,7 @@ tresult PLUGIN_API IPlugVST3::initialize(FUnknown* context)
 tresult PLUGIN_API IPlugVST3::terminate()
 {
   mInitialized = false;
+  mContextRunLoop = nullptr;
   SetHostRunLoop(nullptr);
   const tresult result = SingleComponentEffect::terminate();
   ClearParameterPointers();
@@ -325,6 +327,12 @@ IPlugView* PLUGIN_API IPlugVST3::createView(const char* name)
   auto* view = new IPlugVST3View<IPlugVST3>(*this);
   mView = view;
   return view;
+}
+
+void IPlugVST3::SetViewRunLoop(Linux::IRunLoop* runLoop)
+{
+  // The frame's run loop is the one hosts document for editors; without a frame, the context's (if any).
+  SetHostRunLoop(runLoop ? runLoop : mContextRunLoop.get());
 }
 
 bool IPlugVST3::OpenHeadlessEditor(float scale)

@@ -115,6 +115,8 @@ public:
   // --- the editor view's side (IPlugVST3View)
   /** The host frame given to the editor view (null to forget it). */
   void SetViewFrame(Steinberg::IPlugFrame* frame) { mViewFrame = frame; }
+  /** The run loop the view's frame offers (null: the frame is gone); the host context's stands in without one. */
+  void SetViewRunLoop(Steinberg::Linux::IRunLoop* runLoop);
   /** Opens the editor offscreen at a screen scale. */
   bool OpenHeadlessEditor(float scale);
   /** Delivers what the processor produced for the editor, then draws what changed. */
@@ -132,6 +134,8 @@ protected:
   Steinberg::IPlugFrame* mViewFrame = nullptr;
 
 private:
+  /** The run loop the host context offered in initialize, if any. */
+  Steinberg::IPtr<Steinberg::Linux::IRunLoop> mContextRunLoop;
   /** Between a successful initialize and terminate. */
   bool mInitialized = false;
 };

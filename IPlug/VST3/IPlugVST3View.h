@@ -8,6 +8,7 @@
 #include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
 #include "public.sdk/source/common/pluginview.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace iplug
@@ -15,7 +16,6 @@ namespace iplug
 
 /** The platform window type the view accepts: an X11 window id to embed a child window in. */
 inline constexpr const char* kPlatformTypeX11 = "X11EmbedWindowID";
-
 
 /** Windows virtual-key code for a VST3 key code; ch is the key's character for codes 0 and 57. */
 int VSTKeyCodeToVK(int keyCode, char ch);
@@ -34,14 +34,18 @@ public:
   ~IPlugVST3View() override
   {
     if (mOwner.mView == this)
+    {
       mOwner.mView = nullptr;
+      mOwner.SetViewFrame(nullptr);
+      mOwner.SetViewRunLoop(nullptr);
+    }
     mOwner.release();
   }
 
   tresult PLUGIN_API isPlatformTypeSupported(Steinberg::FIDString type) override
   {
     return mOwner.HasUI() && type && std::strcmp(type, kPlatformTypeX11) == 0 ? Steinberg::kResultTrue
-                                                                               : Steinberg::kResultFalse;
+                                                                              : Steinberg::kResultFalse;
   }
 
   tresult PLUGIN_API attached(void* parent, Steinberg::FIDString type) override
@@ -51,6 +55,9 @@ public:
     mOwner.SetViewFrame(plugFrame);
     if (!mOwner.OpenWindow(parent))
       return Steinberg::kResultFalse;
+    // Hosts often give the scale before the window exists, when there is no graphics context to take it.
+    if (mScale != 1.f)
+      mOwner.SetScreenScale(mScale);
     return CPluginView::attached(parent, type);
   }
 
@@ -91,8 +98,7 @@ public:
       return Steinberg::kResultFalse;
     const int w = r->right - r->left;
     const int h = r->bottom - r->top;
-    if (w < mOwner.GetMinWidth() || w > mOwner.GetMaxWidth() || h < mOwner.GetMinHeight() ||
-        h > mOwner.GetMaxHeight())
+    if (w < mOwner.GetMinWidth() || w > mOwner.GetMaxWidth() || h < mOwner.GetMinHeight() || h > mOwner.GetMaxHeight())
     {
       r->right = r->left + std::clamp(w, mOwner.GetMinWidth(), mOwner.GetMaxWidth());
       r->bottom = r->top + std::clamp(h, mOwner.GetMinHeight(), mOwner.GetMaxHeight());
@@ -104,11 +110,16 @@ public:
   {
     plugFrame = frame;
     mOwner.SetViewFrame(frame);
+    // Linux hosts offer their UI run loop on the frame: the frame tick, X events and the framework timer run there.
+    Steinberg::FUnknownPtr<Steinberg::Linux::IRunLoop> runLoop(frame);
+    mOwner.SetViewRunLoop(runLoop);
     return Steinberg::kResultTrue;
   }
 
   tresult PLUGIN_API setContentScaleFactor(ScaleFactor factor) override
   {
+    if (factor > 0.f && std::isfinite(factor))
+      mScale = factor;
     mOwner.SetScreenScale(factor);
     return Steinberg::kResultTrue;
   }
@@ -159,6 +170,7 @@ public:
 private:
   Plug& mOwner;
   bool mHeadless = false;
+  float mScale = 1.f;
 };
 
 } // namespace iplug

@@ -1,6 +1,7 @@
 #include "HostCommands.h"
 
 #include "AudioFile.h"
+#include "HostEditor.h"
 #include "HostedPlugin.h"
 
 #include "IPlugViewHeadless.h"
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +21,8 @@
 #include <iterator>
 #include <optional>
 #include <sstream>
+
+#include <sys/resource.h>
 
 using namespace Steinberg;
 using namespace Steinberg::Vst;
@@ -676,6 +680,206 @@ int RunScreenshot(const ScreenshotOptions& o, std::ostream& out, std::ostream& e
   return kExitOk;
 }
 
+struct EditorOptions
+{
+  std::string bundle, screenshot, className;
+  std::vector<std::pair<std::string, double>> sets;
+  double scale = 0.0;
+  double seconds = -1.0; // until the window is closed
+  bool audio = false;
+};
+
+EditorOptions ParseEditor(const std::vector<std::string>& args)
+{
+  EditorOptions o;
+  if (args.size() < 2 || args[1].empty() || args[1][0] == '-')
+    throw UsageError{"editor needs a bundle"};
+  o.bundle = args[1];
+  for (size_t i = 2; i < args.size(); ++i)
+  {
+    const std::string& a = args[i];
+    auto value = [&]() -> const std::string&
+    {
+      if (i + 1 >= args.size())
+        throw UsageError{a + " needs a value"};
+      return args[++i];
+    };
+    if (a == "--scale")
+    {
+      if (!ParseNumber(value(), o.scale) || !(o.scale >= 0.5 && o.scale <= 4.0))
+        throw UsageError{"--scale takes a factor from 0.5 to 4"};
+    }
+    else if (a == "--seconds")
+    {
+      if (!ParseNumber(value(), o.seconds) || !(o.seconds >= 0.0 && o.seconds <= 86400.0))
+        throw UsageError{"--seconds takes a number of seconds"};
+    }
+    else if (a == "--screenshot")
+      o.screenshot = value();
+    else if (a == "--audio")
+      o.audio = true;
+    else if (a == "--class")
+      o.className = value();
+    else if (a == "--set")
+    {
+      const std::string& v = value();
+      const auto eq = v.rfind('=');
+      double plain = 0;
+      if (eq == std::string::npos || eq == 0 || !ParseNumber(v.substr(eq + 1), plain))
+        throw UsageError{"--set takes NAME=VALUE with a plain number, not " + Quote(v)};
+      o.sets.emplace_back(v.substr(0, eq), plain);
+    }
+    else
+      throw UsageError{"unknown option " + Quote(a)};
+  }
+  return o;
+}
+
+// Prints what reached the component handler since the last call: edits with their values, restarts.
+class EditPrinter
+{
+public:
+  EditPrinter(HostedPlugin& plug, std::ostream& out) : mPlug(plug), mOut(out) {}
+
+  void Print()
+  {
+    const auto edits = mPlug.Handler().Edits();
+    for (; mEdits < edits.size(); ++mEdits)
+    {
+      const auto& e = edits[mEdits];
+      const auto desc = mPlug.FindParam("#" + std::to_string(e.id));
+      const std::string name = Quote(desc ? desc->title : "#" + std::to_string(e.id));
+      switch (e.kind)
+      {
+      case ComponentHandler::EEdit::kBegin:
+        mOut << "edit begin " << name << "\n";
+        break;
+      case ComponentHandler::EEdit::kPerform:
+        mOut << "edit perform " << name << " " << std::fixed << std::setprecision(6) << e.value << std::defaultfloat
+             << " (" << mPlug.ParamValueText(e.id, e.value) << ")\n";
+        break;
+      case ComponentHandler::EEdit::kEnd:
+        mOut << "edit end " << name << "\n";
+        break;
+      }
+    }
+    uint32 latency = 0;
+    if (mPlug.TakeLatencyChange(latency))
+      mOut << "latency: " << latency << " samples\n";
+    mOut.flush();
+  }
+
+private:
+  HostedPlugin& mPlug;
+  std::ostream& mOut;
+  size_t mEdits = 0;
+};
+
+int RunEditor(const EditorOptions& o, std::ostream& out, std::ostream& err)
+{
+  auto fail = [&](const std::string& message)
+  {
+    err << "brevant-host: " << message << "\n";
+    return kExitFailure;
+  };
+  std::string error;
+  auto module = HostModule::Load(o.bundle, error);
+  if (!module)
+    return fail(error);
+  const ClassInfo* cls = ChooseEffect(*module, o.className, error);
+  if (!cls)
+    return fail(error);
+  auto plug = HostedPlugin::Create(module, *cls, error);
+  if (!plug)
+    return fail(error);
+  out << "plug-in: " << Quote(cls->name) << " from " << module->LibraryPath() << "\n";
+  for (const auto& [name, plain] : o.sets)
+  {
+    const auto param = plug->FindParam(name);
+    if (!param)
+      return fail("unknown parameter " + Quote(name) + " (brevant-host info lists the parameters)");
+    if (!plug->SetParamPlain(param->id, plain))
+      return fail(plug->LastError());
+    out << "set " << Quote(param->title) << " = " << plain << " " << param->units << "\n";
+  }
+
+  // Audio, when asked for: a quiet stereo tone processed in real time, so meters move and latency changes arrive.
+  constexpr double kRate = 48000.0;
+  constexpr int kBlock = 256;
+  if (o.audio)
+  {
+    if (!ArrangeBuses(*plug, 2, 0, error))
+      return fail(error);
+    if (!plug->Setup(kRate, kBlock, kSample32, kRealtime) || !plug->Start())
+      return fail(plug->LastError());
+  }
+  std::vector<std::vector<float>> in(2, std::vector<float>(kBlock)), outBuf(2, std::vector<float>(kBlock));
+  std::vector<float*> inPtrs{in[0].data(), in[1].data()}, outPtrs{outBuf[0].data(), outBuf[1].data()};
+  double phase = 0.0;
+  int64_t processed = 0;
+  const auto audioStart = std::chrono::steady_clock::now();
+
+  HostEditor editor(*plug);
+  if (!editor.Open(error, o.scale, "brevant-host: " + cls->name))
+    return fail(error);
+  out << "editor: " << editor.Width() << "x" << editor.Height() << ", attached in " << std::fixed
+      << std::setprecision(1) << editor.AttachMs() << std::defaultfloat << " ms\n";
+  out.flush();
+
+  EditPrinter printer(*plug, out);
+  size_t resizes = 0;
+  auto idle = [&]
+  {
+    if (o.audio)
+    {
+      const double due = std::chrono::duration<double>(std::chrono::steady_clock::now() - audioStart).count() * kRate;
+      while (static_cast<double>(processed) + kBlock <= due)
+      {
+        for (int i = 0; i < kBlock; ++i, phase += 2.0 * M_PI * 220.0 / kRate)
+          in[0][static_cast<size_t>(i)] = in[1][static_cast<size_t>(i)] = static_cast<float>(0.25 * std::sin(phase));
+        plug->Process(kBlock, inPtrs, outPtrs);
+        processed += kBlock;
+      }
+    }
+    printer.Print();
+    for (; resizes < editor.ResizeRequests().size(); ++resizes)
+    {
+      const auto& r = editor.ResizeRequests()[resizes];
+      out << "resizeView: " << r.getWidth() << "x" << r.getHeight() << "\n";
+    }
+  };
+
+  // Audio blocks are due every few milliseconds; otherwise the plug-in's timers and descriptors wake us.
+  const double maxWait = o.audio ? 5.0 : 250.0;
+  rusage before = {};
+  getrusage(RUSAGE_SELF, &before);
+  const auto runStart = std::chrono::steady_clock::now();
+  bool open = true;
+  if (!o.screenshot.empty())
+  {
+    // The first frames: the frame tick is 60 Hz; half a second covers slow software renderers.
+    open = editor.Run(500.0, idle, maxWait);
+    if (!editor.WriteScreenshotPNG(o.screenshot))
+      return fail("could not capture the window into " + o.screenshot);
+    out << "screenshot: " << o.screenshot << "\n";
+  }
+  const double seconds = o.seconds >= 0.0 ? o.seconds : (o.screenshot.empty() ? 1e9 : 0.0);
+  if (open && seconds > 0.0)
+    editor.Run(seconds * 1000.0, idle, maxWait);
+  idle();
+  rusage after = {};
+  getrusage(RUSAGE_SELF, &after);
+  const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - runStart).count();
+  auto ms = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_usec) / 1e3; };
+  const double cpuMs = ms(after.ru_utime) - ms(before.ru_utime) + ms(after.ru_stime) - ms(before.ru_stime);
+  out << "cpu: " << std::fixed << std::setprecision(1) << cpuMs << " ms in " << wall << " s ("
+      << (wall > 0.0 ? cpuMs / wall : 0.0) << " ms per second)" << std::defaultfloat << "\n";
+  editor.Close();
+  if (o.audio)
+    plug->Stop();
+  return kExitOk;
+}
+
 } // namespace
 
 void PrintUsage(std::ostream& os)
@@ -685,6 +889,7 @@ void PrintUsage(std::ostream& os)
         "usage:\n"
         "  brevant-host info BUNDLE [--class NAME]\n"
         "  brevant-host render BUNDLE -i INPUT -o OUTPUT [options]\n"
+        "  brevant-host editor BUNDLE [--scale S] [--screenshot PNG] [--seconds N] [--audio] [--set NAME=VALUE ...]\n"
         "  brevant-host screenshot BUNDLE -o FILE.png [--scale S] [--set NAME=VALUE ...] [--render IN.wav]\n"
         "  brevant-host --help\n"
         "\n"
@@ -714,6 +919,15 @@ void PrintUsage(std::ostream& os)
         "  --set NAME=VALUE     as for render\n"
         "  --render FILE        process this audio file first (editor open), so meters show what it did\n"
         "\n"
+        "editor opens the plug-in's editor in a window (X11; needs DISPLAY), hosted as a Linux DAW hosts it, and\n"
+        "prints the edits that reach the host (begin, perform with the value, end), latency changes and resize\n"
+        "requests as they happen. It runs until the window is closed, or for --seconds.\n"
+        "  --scale S            content scale factor given to the view before it opens\n"
+        "  --screenshot PNG     capture the window after its first frames (then exit unless --seconds is given)\n"
+        "  --seconds N          run for N seconds, then close the editor\n"
+        "  --audio              process a quiet tone in real time, so meters move and latency changes arrive\n"
+        "  --set NAME=VALUE     set a parameter to a plain value before the editor opens (repeatable)\n"
+        "\n"
         "exit status: 0 success, 1 failure, 2 usage error\n";
 }
 
@@ -740,6 +954,8 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     }
     if (cmd == "render")
       return RunRender(ParseRender(args), out, err);
+    if (cmd == "editor")
+      return RunEditor(ParseEditor(args), out, err);
     if (cmd == "screenshot")
       return RunScreenshot(ParseScreenshot(args), out, err);
     throw UsageError{"unknown command " + Quote(cmd)};

@@ -57,6 +57,22 @@ tresult PLUGIN_API HostRunLoop::unregisterTimer(ITimerHandler* handler)
   return mTimers.size() != before ? kResultOk : kInvalidArgument;
 }
 
+double HostRunLoop::NextDueIn() const
+{
+  double next = 1e9;
+  for (const auto& t : mTimers)
+    next = std::min(next, std::max(0.0, t.dueMs - mNowMs));
+  return next;
+}
+
+std::vector<pollfd> HostRunLoop::Descriptors() const
+{
+  std::vector<pollfd> fds;
+  for (const auto& e : mEvents)
+    fds.push_back({e.fd, POLLIN, 0});
+  return fds;
+}
+
 void HostRunLoop::Advance(double ms)
 {
   if (ms > 0.0)

@@ -10,6 +10,8 @@
 #include "base/source/fobject.h"
 #include "pluginterfaces/gui/iplugview.h"
 
+#include <poll.h>
+
 #include <vector>
 
 namespace brevant::host
@@ -34,6 +36,10 @@ public:
   // readable. Handlers may register and unregister from inside their callback.
   void Advance(double ms);
   double Now() const { return mNowMs; }
+  // Milliseconds until the next timer falls due (0 when one is due; a large number with no timers).
+  double NextDueIn() const;
+  // The registered descriptors, to wait on with poll.
+  std::vector<pollfd> Descriptors() const;
   int NumTimers() const { return static_cast<int>(mTimers.size()); }
 
   OBJ_METHODS(HostRunLoop, FObject)
