@@ -492,8 +492,13 @@ void IGraphics::SetControlValueAfterTextEdit(const char* str)
 
   if (const IParam* pParam = pControl->GetParam(valIdx))
   {
+    // The click that opened the entry ended its gesture on mouse-up: the typed value is a gesture of its own,
+    // so that hosts record it like any other edit.
     const double value = pParam->Constrain(pParam->StringToValue(str ? str : ""));
+    const int paramIdx = pControl->GetParamIdx(valIdx);
+    mDelegate->BeginInformHostOfParamChangeFromUI(paramIdx);
     pControl->SetValueFromUserInput(std::clamp(pParam->ToNormalized(value), 0.0, 1.0), valIdx);
+    mDelegate->EndInformHostOfParamChangeFromUI(paramIdx);
   }
   else
     pControl->OnTextEntryCompletion(str, valIdx);

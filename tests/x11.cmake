@@ -20,3 +20,15 @@ if(TARGET Brevant)
     "${XVFB_RUN};-a;-s;-screen 0 2560x1600x24 -noreset")
   gtest_discover_tests(test_x11 DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 600 LABELS x11)
 endif()
+
+# A small framework plug-in whose editor prompts for its values, and the tests typing and choosing in it.
+if(TARGET test_x11)
+  add_library(PromptTest MODULE ${CMAKE_CURRENT_SOURCE_DIR}/X11/PromptPlugin/PromptPlugin.cpp)
+  target_link_libraries(PromptTest PRIVATE iplug_vst3 igraphics_platform)
+  brevant_warnings(PromptTest)
+  brevant_vst3_bundle(PromptTest BUNDLE_NAME PromptTest OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/bundles
+    RESOURCES ${ROBOTO_TTF})
+  get_target_property(_prompt_bundle PromptTest BREVANT_VST3_BUNDLE_DIR)
+  target_compile_definitions(test_x11 PRIVATE PROMPT_BUNDLE_DIR="${_prompt_bundle}")
+  add_dependencies(test_x11 PromptTest)
+endif()
