@@ -56,7 +56,6 @@ public:
   void ActivateGLContext() override;
   void DeactivateGLContext() override;
   void DrawResize() override;
-  float GetBackingPixelScale() const override { return GetScreenScale() * GetDrawScale(); }
 
   // --- platform services (the window brings the interactive ones) ---
   void GetMouseLocation(float& x, float& y) const override;

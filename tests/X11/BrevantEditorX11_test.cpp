@@ -6,6 +6,7 @@
 #include "HostEditor.h"
 #include "HostModule.h"
 #include "HostedPlugin.h"
+#include "X11TestSupport.h"
 
 #include <X11/Xlib.h> // after gtest: its None macro
 
@@ -18,6 +19,7 @@
 using namespace brevant::host;
 using namespace Steinberg;
 using namespace Steinberg::Vst;
+using x11test::Xdo;
 
 namespace
 {
@@ -47,15 +49,6 @@ protected:
     std::string error;
     ASSERT_TRUE(editor.Open(error)) << error;
     editor.Run(400);
-  }
-
-  // xdotool on the editor's child window; the events queue in the server until the run loop reads them.
-  static void Xdo(unsigned long window, const std::string& actions)
-  {
-    std::string cmd = std::string(XDOTOOL) + " " + actions;
-    for (auto pos = cmd.find("%W"); pos != std::string::npos; pos = cmd.find("%W"))
-      cmd.replace(pos, 2, std::to_string(window));
-    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
   }
 
   void StartAudio()

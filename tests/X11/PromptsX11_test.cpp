@@ -7,6 +7,7 @@
 #include "HostEditor.h"
 #include "HostModule.h"
 #include "HostedPlugin.h"
+#include "X11TestSupport.h"
 
 #include <X11/Xlib.h> // after gtest: its None macro
 
@@ -17,6 +18,7 @@
 using namespace brevant::host;
 using namespace Steinberg;
 using namespace Steinberg::Vst;
+using x11test::Xdo;
 
 namespace
 {
@@ -44,12 +46,20 @@ protected:
       XCloseDisplay(mDisplay);
   }
 
-  static void Xdo(unsigned long window, const std::string& actions)
+  /** Opens the editor and forgets the edits opening it may have sent. */
+  void Open(HostEditor& editor)
   {
-    std::string cmd = std::string(XDOTOOL) + " " + actions;
-    for (auto pos = cmd.find("%W"); pos != std::string::npos; pos = cmd.find("%W"))
-      cmd.replace(pos, 2, std::to_string(window));
-    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    std::string error;
+    ASSERT_TRUE(editor.Open(error)) << error;
+    editor.Run(400);
+    mPlug->Handler().Clear();
+  }
+
+  /** Clicks at (x, y) of the editor and lets it run for ms. */
+  static void ClickAt(HostEditor& editor, int x, int y, double ms)
+  {
+    Xdo(editor.ChildWindow(), "mousemove --window %W " + std::to_string(x) + " " + std::to_string(y) + " click 1");
+    editor.Run(ms);
   }
 
   /** The edits of one parameter ending in begin, perform, end; the value performed. (The click that opens a
@@ -85,15 +95,10 @@ TEST_F(PromptsX11, ATypedValueReachesTheHostAsOneEdit)
   const auto level = mPlug->FindParam("Level");
   ASSERT_TRUE(level);
   HostEditor editor(*mPlug);
-  std::string error;
-  ASSERT_TRUE(editor.Open(error)) << error;
-  editor.Run(400);
-  mPlug->Handler().Clear();
+  Open(editor);
 
   // The box opens the entry with its value selected: the first key replaces it, Return applies.
-  Xdo(editor.ChildWindow(),
-      "mousemove --window %W " + std::to_string(kLevelBoxX) + " " + std::to_string(kLevelBoxY) + " click 1");
-  editor.Run(200);
+  ClickAt(editor, kLevelBoxX, kLevelBoxY, 200);
   Xdo(editor.ChildWindow(), "type --delay 30 '42.5'");
   Xdo(editor.ChildWindow(), "key Return");
   editor.Run(300);
@@ -102,9 +107,7 @@ TEST_F(PromptsX11, ATypedValueReachesTheHostAsOneEdit)
 
   // Escape leaves the value as it was: no value is performed.
   mPlug->Handler().Clear();
-  Xdo(editor.ChildWindow(),
-      "mousemove --window %W " + std::to_string(kLevelBoxX) + " " + std::to_string(kLevelBoxY) + " click 1");
-  editor.Run(200);
+  ClickAt(editor, kLevelBoxX, kLevelBoxY, 200);
   Xdo(editor.ChildWindow(), "type --delay 30 '7' key Escape");
   editor.Run(300);
   for (const auto& e : mPlug->Handler().Edits())
@@ -117,15 +120,10 @@ TEST_F(PromptsX11, AChosenMenuItemReachesTheHostAsOneEdit)
   const auto mode = mPlug->FindParam("Mode");
   ASSERT_TRUE(mode);
   HostEditor editor(*mPlug);
-  std::string error;
-  ASSERT_TRUE(editor.Open(error)) << error;
-  editor.Run(400);
-  mPlug->Handler().Clear();
+  Open(editor);
 
   // The menu of the list's texts opens with no item highlighted: the third step down is "Slow".
-  Xdo(editor.ChildWindow(),
-      "mousemove --window %W " + std::to_string(kModeBoxX) + " " + std::to_string(kModeBoxY) + " click 1");
-  editor.Run(300);
+  ClickAt(editor, kModeBoxX, kModeBoxY, 300);
   Xdo(editor.ChildWindow(), "key Down key Down key Down key Return");
   editor.Run(400);
   EXPECT_NEAR(OneGesture(mode->id), mPlug->PlainToNormalized(mode->id, 2.0), 1e-9);

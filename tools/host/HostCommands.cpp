@@ -303,6 +303,41 @@ std::pair<std::string, double> ParseSet(const std::string& v)
   return {v.substr(0, eq), plain};
 }
 
+/** The bundle's module and its effect class (by name, else the first); null with the reason in error. */
+const ClassInfo* LoadEffectClass(const std::string& bundle, const std::string& className,
+                                 std::shared_ptr<HostModule>& module, std::string& error)
+{
+  module = HostModule::Load(bundle, error);
+  return module ? ChooseEffect(*module, className, error) : nullptr;
+}
+
+/** Sets each parameter (by title or #ID) to its plain value, saying so on out when given. */
+bool ApplySets(HostedPlugin& plug, const std::vector<std::pair<std::string, double>>& sets, std::ostream* out,
+               std::string& error)
+{
+  for (const auto& [name, plain] : sets)
+  {
+    const auto param = plug.FindParam(name);
+    if (!param)
+    {
+      error = "unknown parameter " + Quote(name) + " (brevant-host info lists the parameters)";
+      return false;
+    }
+    if (!plug.SetParamPlain(param->id, plain))
+    {
+      error = plug.LastError();
+      return false;
+    }
+    if (out)
+    {
+      const double normalized = plug.GetParamNormalized(param->id);
+      *out << "set " << Quote(param->title) << " = " << plain << " " << param->units << " (normalized " << normalized
+           << ", shown as " << Quote(plug.ParamValueText(param->id, normalized)) << ")\n";
+    }
+  }
+  return true;
+}
+
 //--- render ------------------------------------------------------------------------------------------
 
 RenderOptions ParseRender(const std::vector<std::string>& args)
@@ -474,10 +509,8 @@ int RunRender(const RenderOptions& o, std::ostream& out, std::ostream& err)
     return kExitFailure;
   };
   std::string error;
-  auto module = HostModule::Load(o.bundle, error);
-  if (!module)
-    return fail(error);
-  const ClassInfo* cls = ChooseEffect(*module, o.className, error);
+  std::shared_ptr<HostModule> module;
+  const ClassInfo* cls = LoadEffectClass(o.bundle, o.className, module, error);
   if (!cls)
     return fail(error);
 
@@ -512,17 +545,8 @@ int RunRender(const RenderOptions& o, std::ostream& out, std::ostream& err)
       return fail(plug->LastError() + " in " + o.loadState);
     out << "state loaded: " << o.loadState << " (" << state.size() << " bytes)\n";
   }
-  for (const auto& [name, plain] : o.sets)
-  {
-    const auto param = plug->FindParam(name);
-    if (!param)
-      return fail("unknown parameter " + Quote(name) + " (brevant-host info lists the parameters)");
-    if (!plug->SetParamPlain(param->id, plain))
-      return fail(plug->LastError());
-    const double normalized = plug->GetParamNormalized(param->id);
-    out << "set " << Quote(param->title) << " = " << plain << " " << param->units << " (normalized " << normalized
-        << ", shown as " << Quote(plug->ParamValueText(param->id, normalized)) << ")\n";
-  }
+  if (!ApplySets(*plug, o.sets, &out, error))
+    return fail(error);
 
   if (!ArrangeBuses(*plug, input.NumChannels(), sidechain.NumChannels(), error))
     return fail(error);
@@ -602,23 +626,15 @@ int RunScreenshot(const ScreenshotOptions& o, std::ostream& out, std::ostream& e
     return kExitFailure;
   };
   std::string error;
-  auto module = HostModule::Load(o.bundle, error);
-  if (!module)
-    return fail(error);
-  const ClassInfo* cls = ChooseEffect(*module, o.className, error);
+  std::shared_ptr<HostModule> module;
+  const ClassInfo* cls = LoadEffectClass(o.bundle, o.className, module, error);
   if (!cls)
     return fail(error);
   auto plug = HostedPlugin::Create(module, *cls, error);
   if (!plug)
     return fail(error);
-  for (const auto& [name, plain] : o.sets)
-  {
-    const auto param = plug->FindParam(name);
-    if (!param)
-      return fail("unknown parameter " + Quote(name) + " (brevant-host info lists the parameters)");
-    if (!plug->SetParamPlain(param->id, plain))
-      return fail(plug->LastError());
-  }
+  if (!ApplySets(*plug, o.sets, nullptr, error))
+    return fail(error);
   if (!plug->Controller())
     return fail("the plug-in has no edit controller, so no editor");
 
@@ -695,43 +711,31 @@ EditorOptions ParseEditor(const std::vector<std::string>& args)
   if (args.size() < 2 || args[1].empty() || args[1][0] == '-')
     throw UsageError{"editor needs a bundle"};
   o.bundle = args[1];
-  for (size_t i = 2; i < args.size(); ++i)
-  {
-    const std::string& a = args[i];
-    auto value = [&]() -> const std::string&
-    {
-      if (i + 1 >= args.size())
-        throw UsageError{a + " needs a value"};
-      return args[++i];
-    };
-    if (a == "--scale")
-    {
-      if (!ParseNumber(value(), o.scale) || !(o.scale >= 0.5 && o.scale <= 4.0))
-        throw UsageError{"--scale takes a factor from 0.5 to 4"};
-    }
-    else if (a == "--seconds")
-    {
-      if (!ParseNumber(value(), o.seconds) || !(o.seconds >= 0.0 && o.seconds <= 86400.0))
-        throw UsageError{"--seconds takes a number of seconds"};
-    }
-    else if (a == "--screenshot")
-      o.screenshot = value();
-    else if (a == "--audio")
-      o.audio = true;
-    else if (a == "--class")
-      o.className = value();
-    else if (a == "--set")
-    {
-      const std::string& v = value();
-      const auto eq = v.rfind('=');
-      double plain = 0;
-      if (eq == std::string::npos || eq == 0 || !ParseNumber(v.substr(eq + 1), plain))
-        throw UsageError{"--set takes NAME=VALUE with a plain number, not " + Quote(v)};
-      o.sets.emplace_back(v.substr(0, eq), plain);
-    }
-    else
-      throw UsageError{"unknown option " + Quote(a)};
-  }
+  ParseOptions(args,
+               [&](const std::string& a, const OptionValue& value)
+               {
+                 if (a == "--scale")
+                 {
+                   if (!ParseNumber(value(), o.scale) || !(o.scale >= 0.5 && o.scale <= 4.0))
+                     throw UsageError{"--scale takes a factor from 0.5 to 4"};
+                 }
+                 else if (a == "--seconds")
+                 {
+                   if (!ParseNumber(value(), o.seconds) || !(o.seconds >= 0.0 && o.seconds <= 86400.0))
+                     throw UsageError{"--seconds takes a number of seconds"};
+                 }
+                 else if (a == "--screenshot")
+                   o.screenshot = value();
+                 else if (a == "--audio")
+                   o.audio = true;
+                 else if (a == "--class")
+                   o.className = value();
+                 else if (a == "--set")
+                   o.sets.push_back(ParseSet(value()));
+                 else
+                   return false;
+                 return true;
+               });
   return o;
 }
 
@@ -783,25 +787,16 @@ int RunEditor(const EditorOptions& o, std::ostream& out, std::ostream& err)
     return kExitFailure;
   };
   std::string error;
-  auto module = HostModule::Load(o.bundle, error);
-  if (!module)
-    return fail(error);
-  const ClassInfo* cls = ChooseEffect(*module, o.className, error);
+  std::shared_ptr<HostModule> module;
+  const ClassInfo* cls = LoadEffectClass(o.bundle, o.className, module, error);
   if (!cls)
     return fail(error);
   auto plug = HostedPlugin::Create(module, *cls, error);
   if (!plug)
     return fail(error);
   out << "plug-in: " << Quote(cls->name) << " from " << module->LibraryPath() << "\n";
-  for (const auto& [name, plain] : o.sets)
-  {
-    const auto param = plug->FindParam(name);
-    if (!param)
-      return fail("unknown parameter " + Quote(name) + " (brevant-host info lists the parameters)");
-    if (!plug->SetParamPlain(param->id, plain))
-      return fail(plug->LastError());
-    out << "set " << Quote(param->title) << " = " << plain << " " << param->units << "\n";
-  }
+  if (!ApplySets(*plug, o.sets, &out, error))
+    return fail(error);
 
   // Audio, when asked for: a quiet stereo tone processed in real time, so meters move and latency changes arrive.
   constexpr double kRate = 48000.0;
