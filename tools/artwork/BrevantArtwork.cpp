@@ -328,9 +328,9 @@ void DrawMeterFace(IGraphics& g, const IRECT& needleFrame)
       g.DrawText(scaleText, t.text, IRECT(x - 12.f, y - 7.f, x + 12.f, y + 7.f));
     }
   }
-  g.DrawText(IText(11.f, kInk, kFont), "dB", IRECT(cx - 20.f, face.T + 56.f, cx + 20.f, face.T + 70.f));
-  g.DrawText(IText(8.5f, IColor(200, kInk.R, kInk.G, kInk.B), kFont), "GAIN REDUCTION",
-             IRECT(cx - 50.f, face.T + 72.f, cx + 50.f, face.T + 84.f));
+  // Above the numbers, where the needle never reaches: a title under it would be cut by the needle at -6 dB.
+  g.DrawText(IText(8.5f, IColor(200, kInk.R, kInk.G, kInk.B), kFont), "GAIN REDUCTION  dB",
+             IRECT(cx - 60.f, face.T + 3.f, cx + 60.f, face.T + 13.f));
 
   // Cover plate over the pivot: the needle frames end where it begins.
   g.PathClear();
