@@ -210,6 +210,8 @@ public:
   // --- platform scale and resize ---
   virtual bool PlatformSupportsMultiTouch() const { return false; }
   virtual float GetPlatformWindowScale() const { return 1.f; }
+  /** The largest side, in device pixels, the window and its drawing surface can have. */
+  virtual int GetMaxWindowPixels() const { return kDefaultMaxWindowPixels; }
   virtual void PlatformResize(bool parentHasResized) { (void)parentHasResized; }
   virtual void DrawResize() {}
   virtual EUIAppearance GetUIAppearance() const { return EUIAppearance::kLight; }
@@ -356,6 +358,7 @@ public:
   float GetMaxScale() const { return mMaxScale; }
   IRECT GetBounds() const { return IRECT(0.f, 0.f, static_cast<float>(mWidth), static_cast<float>(mHeight)); }
   void Resize(int w, int h, float scale, bool needsPlatformResize = true);
+  /** Takes scale within kMinScreenScale..kMaxScreenScale; ignores a non-positive or non-finite one. */
   void SetScreenScale(float scale);
   EUIResizerMode GetResizerMode() const { return mGUISizeMode; }
   bool GetResizingInProcess() const { return mResizingInProcess; }
@@ -430,6 +433,9 @@ public:
                                         int& sourceScale);
   /** The cached bitmap for name at the best scale in the same order, or null. */
   APIBitmap* SearchBitmapInCache(const char* name, int targetScale, int& sourceScale);
+  /** The same search in another store (a backend's own cache). */
+  static APIBitmap* SearchBitmapInCache(StaticStorage<APIBitmap>::Accessor& storage, const char* name, int targetScale,
+                                        int& sourceScale);
 
 protected:
   /** The control under (x, y) for an event; captures it for touchID when asked. */
@@ -443,6 +449,8 @@ protected:
   /** Binds a control to the delegate and this context and runs its attach hooks. */
   void BindControl(IControl* pControl);
   int PromptPopupValIdx() const { return mPopupMenuValIdx; }
+  /** The largest draw scale, at most scale, at which a w x h editor fits GetMaxWindowPixels() on this screen. */
+  float FitDrawScale(int w, int h, float scale) const;
 
   // Cursor state, for platforms.
   bool mCursorHidden = false;

@@ -17,6 +17,11 @@ static constexpr int kFrameTimeSamples = 100;
 /** Dirty rectangles are padded so that one-pixel outlines on a control's edge are redrawn. */
 static constexpr float kDirtyPadding = 0.75f;
 static constexpr int kMaxMenuItemLength = 128;
+/** Screen scales a real display can have; a host's factor outside them is taken as the nearest. */
+static constexpr float kMinScreenScale = 0.5f;
+static constexpr float kMaxScreenScale = 4.f;
+/** Window systems keep sizes in signed 16 bits. */
+static constexpr int kDefaultMaxWindowPixels = 32767;
 
 /** Composite operation used when drawing. */
 enum class EBlend : int

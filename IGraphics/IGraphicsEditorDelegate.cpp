@@ -62,6 +62,13 @@ void IGEditorDelegate::CloseWindow()
   mClosing = false;
 }
 
+int IGEditorDelegate::GetMaxWindowPixels() const
+{
+  if (mGraphics)
+    mLastMaxWindowPixels = mGraphics->GetMaxWindowPixels();
+  return mLastMaxWindowPixels;
+}
+
 void IGEditorDelegate::SetScreenScale(float scale)
 {
   if (mGraphics)

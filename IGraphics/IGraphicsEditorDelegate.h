@@ -2,6 +2,7 @@
 // Editor delegate for editors drawn by the graphics layer: owns the graphics context while the editor is
 // open, and remembers the editor's size and draw scale while it is closed so they survive in the state.
 
+#include "IGraphicsConstants.h"
 #include "IPlugEditorDelegate.h"
 
 #include <functional>
@@ -31,6 +32,8 @@ public:
   void* OpenWindow(void* parent) override;
   void CloseWindow() override;
   void SetScreenScale(float scale) override;
+  /** The open editor's limit (its GPU's included); the last one known while closed. */
+  int GetMaxWindowPixels() const override;
   bool OnKeyDown(const IKeyPress& key) override;
   bool OnKeyUp(const IKeyPress& key) override;
   void SendControlValueFromDelegate(int ctrlTag, double normalizedValue) override;
@@ -72,6 +75,7 @@ protected:
   int mLastWidth = 0;
   int mLastHeight = 0;
   float mLastScale = 0.f;
+  mutable int mLastMaxWindowPixels = kDefaultMaxWindowPixels;
   bool mClosing = false;
 };
 

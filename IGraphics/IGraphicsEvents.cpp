@@ -319,7 +319,7 @@ void IGraphics::Resize(int w, int h, float scale, bool needsPlatformResize)
   // NaN would pass the clamp and reach the window size (an infinite scale clamps like any other).
   if (std::isnan(scale))
     scale = mDrawScale;
-  scale = std::clamp(scale, mMinScale, mMaxScale);
+  scale = FitDrawScale(w, h, std::clamp(scale, mMinScale, mMaxScale));
 
   if (w == Width() && h == Height() && scale == GetDrawScale())
     return;
@@ -344,11 +344,32 @@ void IGraphics::Resize(int w, int h, float scale, bool needsPlatformResize)
     mDelegate->LayoutUI(this);
 }
 
+float IGraphics::FitDrawScale(int w, int h, float scale) const
+{
+  // A host or a stored state can ask for any size; the window system and the GPU cannot draw all of them.
+  const double device = std::max(GetScreenScale(), GetPlatformWindowScale());
+  const double side = static_cast<double>(std::max(w, h)) * device;
+  const double limit = static_cast<double>(GetMaxWindowPixels());
+  if (side <= 0.0 || side * scale <= limit)
+    return scale;
+  // Rounded down to a step the pixel sizes can hold exactly.
+  return static_cast<float>(std::floor(limit / side * 1024.0) / 1024.0);
+}
+
 void IGraphics::SetScreenScale(float scale)
 {
   if (!(scale > 0.f) || !std::isfinite(scale))
     return;
-  mScreenScale = scale;
+  mScreenScale = std::clamp(scale, kMinScreenScale, kMaxScreenScale);
+  const float fitted = FitDrawScale(Width(), Height(), mDrawScale);
+  if (fitted < mDrawScale)
+  {
+    ReleaseMouseCapture();
+    mDrawScale = fitted;
+    if (mCornerResizer)
+      mCornerResizer->OnRescale();
+    ForAllControlsFunc([](IControl* pControl) { pControl->OnResize(); });
+  }
   const int windowW = static_cast<int>(static_cast<float>(WindowWidth()) * GetPlatformWindowScale());
   const int windowH = static_cast<int>(static_cast<float>(WindowHeight()) * GetPlatformWindowScale());
   PlatformResize(mDelegate->EditorResizeFromUI(windowW, windowH, true));

@@ -48,6 +48,8 @@ public:
   int GetMaxWidth() const { return mMaxWidth; }
   int GetMinHeight() const { return mMinHeight; }
   int GetMaxHeight() const { return mMaxHeight; }
+  /** The largest window side in host pixels the editor can be given (window systems keep 16-bit sizes). */
+  virtual int GetMaxWindowPixels() const { return 32767; }
 
   // --- editor lifecycle ---
   /** Returns the platform view, or null. The default has no view: it only calls OnUIOpen. */

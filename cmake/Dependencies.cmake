@@ -81,7 +81,7 @@ find_package(OpenGL REQUIRED COMPONENTS OpenGL EGL GLX)
 add_library(nanovg STATIC ${CMAKE_SOURCE_DIR}/Dependencies/nanovg/nanovg_impl.cpp
   ${CMAKE_SOURCE_DIR}/Dependencies/nanovg/nanovg_gl_impl.cpp
   ${CMAKE_SOURCE_DIR}/Dependencies/nanovg/stb_image_write_impl.cpp)
-target_include_directories(nanovg SYSTEM PUBLIC ${NANOVG_DIR} ${STB_DIR})
+target_include_directories(nanovg SYSTEM PUBLIC ${NANOVG_DIR} ${STB_DIR} ${CMAKE_SOURCE_DIR}/Dependencies/nanovg)
 target_compile_options(nanovg PRIVATE -w)
 target_link_libraries(nanovg PUBLIC OpenGL::OpenGL m)
 

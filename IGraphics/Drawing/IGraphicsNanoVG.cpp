@@ -2,6 +2,7 @@
 
 #include "IFontData.h"
 #include "IPlugPaths.h"
+#include "nanovg_image.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -10,6 +11,7 @@
 #include <nanovg_gl.h>
 #include <nanovg_gl_utils.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstring>
@@ -76,6 +78,14 @@ IGraphicsNanoVG::Bitmap::Bitmap(NVGcontext* pVG, int image, int scale, float dra
   SetBitmap(&mImage, w, h, scale, drawScale);
 }
 
+IGraphicsNanoVG::Bitmap::Bitmap(NVGcontext* pVG, std::vector<Tile>&& tiles, int width, int height, int scale,
+                                float drawScale)
+    : mVG(pVG), mTiles(std::move(tiles))
+{
+  mImage = mTiles.empty() ? -1 : mTiles.front().image;
+  SetBitmap(&mImage, mTiles.empty() ? 0 : width, mTiles.empty() ? 0 : height, scale, drawScale);
+}
+
 IGraphicsNanoVG::Bitmap::Bitmap(IGraphicsNanoVG* pGraphics, NVGcontext* pVG, int width, int height, int scale,
                                 float drawScale)
     : mGraphics(pGraphics), mVG(pVG)
@@ -91,6 +101,12 @@ IGraphicsNanoVG::Bitmap::~Bitmap()
     return;
   if (mFBO)
     mGraphics->DeleteFBO(mFBO);
+  else if (!mTiles.empty())
+  {
+    for (const Tile& tile : mTiles)
+      if (mVG && tile.image > 0)
+        nvgDeleteImage(mVG, tile.image);
+  }
   else if (mVG && mImage > 0)
     nvgDeleteImage(mVG, mImage);
 }
@@ -130,6 +146,21 @@ void IGraphicsNanoVG::OnViewInitialized(void* pContext)
   (void)pContext;
   if (!mVG)
     mVG = nvgCreateGL3(NVG_ANTIALIAS | NVG_STENCIL_STROKES);
+  if (mVG)
+  {
+    // Textures, render targets and the viewport each have a limit; the smallest bounds what can be drawn.
+    GLint texture = 0, renderbuffer = 0, viewport[2] = {};
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &texture);
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &renderbuffer);
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
+    mMaxTextureSize = std::min({texture, renderbuffer, viewport[0], viewport[1]});
+  }
+}
+
+int IGraphicsNanoVG::GetMaxWindowPixels() const
+{
+  const int base = IGraphics::GetMaxWindowPixels();
+  return mMaxTextureSize > 0 ? std::min(base, mMaxTextureSize) : base;
 }
 
 void IGraphicsNanoVG::OnViewDestroyed()
@@ -264,6 +295,11 @@ void IGraphicsNanoVG::DrawBitmap(const IBitmap& bitmap, const IRECT& dest, int s
   APIBitmap* pAPIBitmap = bitmap.GetAPIBitmap();
   if (!mVG || !pAPIBitmap)
     return;
+  if (!static_cast<Bitmap*>(pAPIBitmap)->GetTiles().empty())
+  {
+    DrawTiledBitmap(*static_cast<Bitmap*>(pAPIBitmap), dest, srcX, srcY, pBlend);
+    return;
+  }
   const int image = static_cast<Bitmap*>(pAPIBitmap)->GetImage();
   const float scale = static_cast<float>(pAPIBitmap->GetScale());
   const float s = 1.f / (scale * pAPIBitmap->GetDrawScale());
@@ -279,6 +315,38 @@ void IGraphicsNanoVG::DrawBitmap(const IBitmap& bitmap, const IRECT& dest, int s
   nvgFillPaint(mVG, paint);
   SetBlendMode(pBlend);
   nvgFill(mVG);
+  nvgGlobalCompositeOperation(mVG, NVG_SOURCE_OVER);
+  nvgBeginPath(mVG);
+}
+
+void IGraphicsNanoVG::DrawTiledBitmap(const Bitmap& bitmap, const IRECT& dest, int srcX, int srcY, const IBlend* pBlend)
+{
+  // Each tile paints its own part of the destination with the pattern the whole image would have there; a part on
+  // the image's outer edge reaches on, as the single texture's edge texels would.
+  const float s = 1.f / (static_cast<float>(bitmap.GetScale()) * bitmap.GetDrawScale());
+  const float originX = dest.L - static_cast<float>(srcX);
+  const float originY = dest.T - static_cast<float>(srcY);
+  const int imageW = bitmap.GetWidth(), imageH = bitmap.GetHeight();
+  SetBlendMode(pBlend);
+  for (const Bitmap::Tile& tile : bitmap.GetTiles())
+  {
+    const float l = tile.x == 0 ? dest.L : originX + static_cast<float>(tile.x) * s;
+    const float t = tile.y == 0 ? dest.T : originY + static_cast<float>(tile.y) * s;
+    const float r = tile.x + tile.w >= imageW ? dest.R : originX + static_cast<float>(tile.x + tile.w) * s;
+    const float b = tile.y + tile.h >= imageH ? dest.B : originY + static_cast<float>(tile.y + tile.h) * s;
+    const IRECT part = IRECT(l, t, r, b).Intersect(dest);
+    if (part.W() <= 0.f || part.H() <= 0.f)
+      continue;
+    NVGpaint paint = nvgImagePattern(mVG, 0.f, 0.f, static_cast<float>(tile.texW), static_cast<float>(tile.texH), 0.f,
+                                     tile.image, BlendWeight(pBlend));
+    nvgTransformScale(paint.xform, s, s);
+    paint.xform[4] = originX + static_cast<float>(tile.texX) * s;
+    paint.xform[5] = originY + static_cast<float>(tile.texY) * s;
+    nvgBeginPath(mVG);
+    nvgRect(mVG, part.L, part.T, part.W(), part.H());
+    nvgFillPaint(mVG, paint);
+    nvgFill(mVG);
+  }
   nvgGlobalCompositeOperation(mVG, NVG_SOURCE_OVER);
   nvgBeginPath(mVG);
 }
@@ -541,17 +609,21 @@ IBitmap IGraphicsNanoVG::LoadBitmap(const char* name, int nStates, bool framesAr
   if (targetScale == 0)
     targetScale = static_cast<int>(std::ceil(GetScreenScale()));
 
+  // Entries are keyed by the scale the file was found at, so look them up in the order the files are searched:
+  // keyed by the target scale, a screen between two variants would decode the image again on every load.
   StaticStorage<APIBitmap>::Accessor storage(mBitmapCache);
-  APIBitmap* pAPIBitmap = storage.Find(name, targetScale);
+  int sourceScale = 0;
+  APIBitmap* pAPIBitmap = SearchBitmapInCache(storage, name, targetScale, sourceScale);
   if (!pAPIBitmap)
   {
     const char* ext = ExtensionOf(name);
     WDL_String fullPath;
-    int sourceScale = 0;
     const EResourceLocation location = SearchImageResource(name, ext, fullPath, targetScale, sourceScale);
     if (location == kNotFound || !BitmapExtSupported(ext))
       return IBitmap();
-    pAPIBitmap = LoadAPIBitmap(fullPath.Get(), sourceScale, location, ext);
+    pAPIBitmap = location == kAbsolutePath && mVG
+                     ? CreateImageBitmap(fullPath.Get(), nullptr, 0, sourceScale, nStates, framesAreHorizontal)
+                     : LoadAPIBitmap(fullPath.Get(), sourceScale, location, ext);
     if (!pAPIBitmap)
       return IBitmap();
     if (pAPIBitmap->GetWidth() <= 0)
@@ -583,10 +655,91 @@ APIBitmap* IGraphicsNanoVG::LoadAPIBitmap(const char* fileNameOrResID, int scale
   (void)ext;
   if (!mVG || location != kAbsolutePath)
     return new Bitmap(mVG, 0, scale, 1.f, location == kPreloadedTexture);
+  if (Bitmap* pBitmap = CreateImageBitmap(fileNameOrResID, nullptr, 0, scale, 1, false))
+    return pBitmap;
+  return new Bitmap(mVG, 0, scale, 1.f);
+}
+
+IGraphicsNanoVG::Bitmap* IGraphicsNanoVG::CreateImageBitmap(const char* path, const void* pData, int dataSize,
+                                                            int scale, int nFrames, bool framesAreHorizontal)
+{
+  const auto* bytes = static_cast<const unsigned char*>(pData);
+  int w = 0, h = 0;
+  if (!(path ? nvgimage::InfoFile(path, &w, &h) : nvgimage::InfoMemory(bytes, dataSize, &w, &h)))
+    return nullptr;
   ActivateGLContext();
-  const int image = nvgCreateImage(mVG, fileNameOrResID, 0);
+  int limit = mMaxTextureSize > 0 ? mMaxTextureSize : w;
+  if (mTextureSizeLimit > 0)
+    limit = std::min(limit, mTextureSizeLimit);
+  Bitmap* pBitmap = nullptr;
+  if (w <= limit && h <= limit)
+  {
+    // Within the limit NanoVG loads it as it always has.
+    const int image =
+        path ? nvgCreateImage(mVG, path, 0) : nvgCreateImageMem(mVG, 0, const_cast<unsigned char*>(bytes), dataSize);
+    if (image > 0)
+      pBitmap = new Bitmap(mVG, image, scale, 1.f);
+  }
+  else if (unsigned char* rgba =
+               path ? nvgimage::DecodeFile(path, &w, &h) : nvgimage::DecodeMemory(bytes, dataSize, &w, &h))
+  {
+    pBitmap = CreateTiledBitmap(rgba, w, h, scale, nFrames, framesAreHorizontal);
+    nvgimage::Free(rgba);
+  }
   DeactivateGLContext();
-  return new Bitmap(mVG, image, scale, 1.f);
+  return pBitmap;
+}
+
+IGraphicsNanoVG::Bitmap* IGraphicsNanoVG::CreateTiledBitmap(const unsigned char* rgba, int w, int h, int scale,
+                                                            int nFrames, bool framesAreHorizontal)
+{
+  // Texels shared with each neighbour: enough for linear filtering at any scale the editor draws at.
+  constexpr int kOverlap = 2;
+  int limit = mMaxTextureSize > 0 ? mMaxTextureSize : std::max(w, h);
+  if (mTextureSizeLimit > 0)
+    limit = std::min(limit, mTextureSizeLimit);
+  const int step = limit - 2 * kOverlap;
+  if (step < 1 || w <= 0 || h <= 0)
+    return nullptr;
+  int stepX = step, stepY = step;
+  // Whole frames per tile, so a frame draws from one texture exactly as from a single one.
+  if (nFrames > 1 && framesAreHorizontal && w % nFrames == 0 && w / nFrames <= step)
+    stepX = step / (w / nFrames) * (w / nFrames);
+  else if (nFrames > 1 && !framesAreHorizontal && h % nFrames == 0 && h / nFrames <= step)
+    stepY = step / (h / nFrames) * (h / nFrames);
+
+  std::vector<Bitmap::Tile> tiles;
+  std::vector<unsigned char> pixels;
+  for (int y = 0; y < h; y += stepY)
+  {
+    for (int x = 0; x < w; x += stepX)
+    {
+      Bitmap::Tile tile{};
+      tile.x = x;
+      tile.y = y;
+      tile.w = std::min(stepX, w - x);
+      tile.h = std::min(stepY, h - y);
+      tile.texX = std::max(0, x - kOverlap);
+      tile.texY = std::max(0, y - kOverlap);
+      tile.texW = std::min(w, x + tile.w + kOverlap) - tile.texX;
+      tile.texH = std::min(h, y + tile.h + kOverlap) - tile.texY;
+      pixels.resize(static_cast<size_t>(tile.texW) * static_cast<size_t>(tile.texH) * 4);
+      for (int row = 0; row < tile.texH; row++)
+        std::memcpy(
+            pixels.data() + static_cast<size_t>(row) * static_cast<size_t>(tile.texW) * 4,
+            rgba + (static_cast<size_t>(tile.texY + row) * static_cast<size_t>(w) + static_cast<size_t>(tile.texX)) * 4,
+            static_cast<size_t>(tile.texW) * 4);
+      tile.image = nvgCreateImageRGBA(mVG, tile.texW, tile.texH, 0, pixels.data());
+      if (tile.image <= 0)
+      {
+        for (const Bitmap::Tile& made : tiles)
+          nvgDeleteImage(mVG, made.image);
+        return nullptr;
+      }
+      tiles.push_back(tile);
+    }
+  }
+  return new Bitmap(mVG, std::move(tiles), w, h, scale, 1.f);
 }
 
 APIBitmap* IGraphicsNanoVG::LoadAPIBitmap(const char* name, const void* pData, int dataSize, int scale)
@@ -596,12 +749,9 @@ APIBitmap* IGraphicsNanoVG::LoadAPIBitmap(const char* name, const void* pData, i
     return pCached;
   if (!mVG || !pData || dataSize <= 0)
     return nullptr;
-  ActivateGLContext();
-  const int image = nvgCreateImageMem(mVG, 0, static_cast<unsigned char*>(const_cast<void*>(pData)), dataSize);
-  DeactivateGLContext();
-  if (image <= 0)
+  Bitmap* pBitmap = CreateImageBitmap(nullptr, pData, dataSize, scale, 1, false);
+  if (!pBitmap)
     return nullptr;
-  auto* pBitmap = new Bitmap(mVG, image, scale, 1.f);
   storage.Add(pBitmap, name, scale);
   return pBitmap;
 }

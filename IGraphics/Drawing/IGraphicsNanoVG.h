@@ -7,6 +7,7 @@
 #include "mutex.h"
 
 #include <deque>
+#include <vector>
 
 struct NVGcontext;
 struct NVGLUframebuffer;
@@ -20,18 +21,32 @@ class IFontData;
 class IGraphicsNanoVG : public IGraphics
 {
 public:
-  /** A NanoVG image, or the image of an offscreen framebuffer. */
+  /** A NanoVG image, an image split over several (larger than one texture may be), or the image of an offscreen
+   *  framebuffer. */
   class Bitmap : public APIBitmap
   {
   public:
+    /** One texture of a split image: its own part of the image, and the texture holding that part with the
+     *  neighbouring texels around it, so that filtering at the seams reads what one texture would. */
+    struct Tile
+    {
+      int x, y, w, h;             // the part, in image pixels
+      int texX, texY, texW, texH; // the texture, in image pixels
+      int image;
+    };
+
     /** An image decoded into pVG (owned unless shared). */
     Bitmap(NVGcontext* pVG, int image, int scale, float drawScale, bool shared = false);
+    /** A width x height image split into tiles (owned). */
+    Bitmap(NVGcontext* pVG, std::vector<Tile>&& tiles, int width, int height, int scale, float drawScale);
     /** An offscreen framebuffer owned through pGraphics' deletion rule. */
     Bitmap(IGraphicsNanoVG* pGraphics, NVGcontext* pVG, int width, int height, int scale, float drawScale);
     ~Bitmap() override;
 
     int GetImage() const { return mImage; }
     NVGLUframebuffer* GetFBO() const { return mFBO; }
+    /** Empty unless the image is split. */
+    const std::vector<Tile>& GetTiles() const { return mTiles; }
 
   private:
     IGraphicsNanoVG* mGraphics = nullptr;
@@ -39,6 +54,7 @@ public:
     NVGLUframebuffer* mFBO = nullptr;
     int mImage = -1;
     bool mShared = false;
+    std::vector<Tile> mTiles;
   };
 
   IGraphicsNanoVG(IGEditorDelegate& dlg, int w, int h, int fps = kDefaultFPS, float scale = 1.f);
@@ -97,6 +113,12 @@ public:
   int AlphaChannel() const override { return 3; }
   bool FlippedBitmap() const override { return false; }
 
+  /** The GPU's limit on a texture's side (and a render target's), once the context exists; 0 before. */
+  int GetMaxTextureSize() const { return mMaxTextureSize; }
+  /** Lowers the texture limit below the GPU's, as a smaller GPU's would be (tests of large images). */
+  void LimitTextureSize(int size) { mTextureSizeLimit = size; }
+  int GetMaxWindowPixels() const override;
+
   /** Entries in this context's bitmap cache (for tests and diagnostics). */
   int NCachedBitmaps();
   /** Whether the persistent framebuffer exists (it does after the first DrawResize with a context). */
@@ -120,11 +142,19 @@ private:
   NVGpaint MakePaint(const IPattern& pattern, const IBlend* pBlend);
   /** Sets font, size and alignment for the style; x and y receive the anchor point within bounds. */
   void PrepareAndMeasureText(const IText& text, const char* str, IRECT& r, double& x, double& y) const;
+  /** Decodes a file (path) or encoded bytes into a bitmap, split when a side exceeds the texture limit; frames of
+   *  a strip stay whole in one tile where they can. Null when the bytes hold no image. */
+  Bitmap* CreateImageBitmap(const char* path, const void* pData, int dataSize, int scale, int nFrames,
+                            bool framesAreHorizontal);
+  Bitmap* CreateTiledBitmap(const unsigned char* rgba, int w, int h, int scale, int nFrames, bool framesAreHorizontal);
+  void DrawTiledBitmap(const Bitmap& bitmap, const IRECT& dest, int srcX, int srcY, const IBlend* pBlend);
 
   NVGcontext* mVG = nullptr;
   NVGLUframebuffer* mMainFrameBuffer = nullptr;
   int mMainFBWidth = 0;
   int mMainFBHeight = 0;
+  int mMaxTextureSize = 0;
+  int mTextureSizeLimit = 0;
   bool mInDraw = false;
   WDL_Mutex mFBOMutex;
   std::deque<NVGLUframebuffer*> mFBOStack;

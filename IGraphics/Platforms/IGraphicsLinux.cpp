@@ -148,6 +148,16 @@ struct LinuxXWindow
   int clickCount = 0;
   int lockPixelX = 0, lockPixelY = 0;
   float lockX = 0.f, lockY = 0.f;
+  // While the cursor is locked: where the previous event put the pointer (window pixels), and a warp of ours the
+  // server has not yet reported back. Events queued before the warp are measured against the old position, the
+  // warp's own event moves the reference, and a pointer that comes straight back from the warp is absolute (a
+  // tablet, a touch screen, a remote desktop): it is never warped again during that drag.
+  int lastPixelX = 0, lastPixelY = 0;
+  bool warpPending = false;
+  unsigned long warpSerial = 0;
+  int warpFromX = 0, warpFromY = 0, warpToX = 0, warpToY = 0;
+  bool absolutePointer = false;
+  int rootWidth = 0, rootHeight = 0;
   ::Window tooltip = 0;
   IControl* tooltipControl = nullptr;
   Clock::time_point hoverSince;
@@ -554,7 +564,8 @@ void IGraphicsLinux::ProcessXEvents()
     XEvent event;
     XNextEvent(mX->display, &event);
     // Only the newest of a run of motion events matters.
-    if (event.type == MotionNotify)
+    // Not across a warp of ours: its events must be told apart from those before it.
+    if (event.type == MotionNotify && !mX->warpPending)
     {
       while (XEventsQueued(mX->display, QueuedAlready) > 0)
       {
@@ -661,18 +672,64 @@ void IGraphicsLinux::GetEventXY(int px, int py, float& x, float& y)
   y = static_cast<float>(py) / scale;
   mCursorX = x;
   mCursorY = y;
-  if (mCursorHidden && mCursorLock && !mTabletInput)
+  mX->prevX = x;
+  mX->prevY = y;
+  mX->lastPixelX = px;
+  mX->lastPixelY = py;
+}
+
+void IGraphicsLinux::GetLockedMotion(const void* pEvent, float& dX, float& dY)
+{
+  const XMotionEvent& m = *static_cast<const XMotionEvent*>(pEvent);
+  LinuxXWindow& w = *mX;
+  // Each event counts the pointer's travel since the one before: the same travel gives the same change whether the
+  // pointer is a mouse or an absolute device, and however the events are batched.
+  int refX = w.lastPixelX, refY = w.lastPixelY;
+  if (w.warpPending && m.serial >= w.warpSerial)
   {
-    // A locked cursor stays where it was hidden; each event is measured from there.
-    XWarpPointer(mX->display, None, mX->window, 0, 0, 0, 0, mX->lockPixelX, mX->lockPixelY);
-    mX->prevX = mX->lockX;
-    mX->prevY = mX->lockY;
+    w.warpPending = false;
+    const auto dist2 = [&](int x, int y) { return (int64_t(m.x) - x) * (m.x - x) + (int64_t(m.y) - y) * (m.y - y); };
+    if (dist2(w.warpFromX, w.warpFromY) < dist2(w.warpToX, w.warpToY))
+      w.absolutePointer = true; // the device put it back where it really is: keep measuring from there
+    else
+    {
+      refX = w.warpToX;
+      refY = w.warpToY;
+    }
   }
-  else
-  {
-    mX->prevX = x;
-    mX->prevY = y;
-  }
+  const float scale = GetBackingPixelScale();
+  dX = static_cast<float>(m.x - refX) / scale;
+  dY = static_cast<float>(m.y - refY) / scale;
+  w.lastPixelX = m.x;
+  w.lastPixelY = m.y;
+  // Reported as the locked point moved by this step, as a pointer held in place would be.
+  mCursorX = w.prevX = w.lockX + dX;
+  mCursorY = w.prevY = w.lockY + dY;
+
+  // A mouse stops at the screen's edge: before it gets there, bring it back to the middle of the screen.
+  if (w.warpPending || w.absolutePointer)
+    return;
+  if (w.rootWidth <= 0 || w.rootHeight <= 0)
+    return;
+  const int marginX = w.rootWidth / 4, marginY = w.rootHeight / 4;
+  if (m.x_root >= marginX && m.x_root < w.rootWidth - marginX && m.y_root >= marginY &&
+      m.y_root < w.rootHeight - marginY)
+    return;
+  const int toRootX = w.rootWidth / 2, toRootY = w.rootHeight / 2;
+  WarpPointer(m.x, m.y, toRootX - (m.x_root - m.x), toRootY - (m.y_root - m.y));
+}
+
+void IGraphicsLinux::WarpPointer(int fromX, int fromY, int toX, int toY)
+{
+  LinuxXWindow& w = *mX;
+  w.warpFromX = fromX;
+  w.warpFromY = fromY;
+  w.warpToX = toX;
+  w.warpToY = toY;
+  w.warpSerial = NextRequest(w.display);
+  w.warpPending = true;
+  XWarpPointer(w.display, None, w.window, 0, 0, 0, 0, toX, toY);
+  XFlush(w.display);
 }
 
 void IGraphicsLinux::OnMouseButton(void* pEvent, bool down)
@@ -738,15 +795,26 @@ void IGraphicsLinux::OnMouseMotion(void* pEvent)
   const bool shift = m.state & ShiftMask, control = m.state & ControlMask, alt = m.state & Mod1Mask;
   const bool leftHeld = m.state & Button1Mask, rightHeld = m.state & Button3Mask;
   const float prevX = mX->prevX, prevY = mX->prevY;
-  float x = 0.f, y = 0.f;
-  GetEventXY(m.x, m.y, x, y);
+  float x = 0.f, y = 0.f, dX = 0.f, dY = 0.f;
+  if (mCursorHidden && mCursorLock && !mTabletInput)
+  {
+    GetLockedMotion(&m, dX, dY);
+    x = mCursorX;
+    y = mCursorY;
+  }
+  else
+  {
+    GetEventXY(m.x, m.y, x, y);
+    dX = x - prevX;
+    dY = y - prevY;
+  }
   if (leftHeld || rightHeld)
   {
     IMouseInfo info;
     info.x = x;
     info.y = y;
-    info.dX = x - prevX;
-    info.dY = y - prevY;
+    info.dX = dX;
+    info.dY = dY;
     info.ms = IMouseMod(leftHeld, !leftHeld && rightHeld, shift, control, alt);
     if (info.dX != 0.f || info.dY != 0.f)
       OnMouseDrag({info});
@@ -838,13 +906,25 @@ void IGraphicsLinux::HideMouseCursor(bool hide, bool lock)
     mX->lockY = mX->prevY;
     mX->lockPixelX = static_cast<int>(std::lround(mX->prevX * scale));
     mX->lockPixelY = static_cast<int>(std::lround(mX->prevY * scale));
+    mX->warpPending = false;
+    mX->absolutePointer = false;
+    XWindowAttributes root{};
+    if (XGetWindowAttributes(mX->display, DefaultRootWindow(mX->display), &root))
+    {
+      mX->rootWidth = root.width;
+      mX->rootHeight = root.height;
+    }
     mCursorHidden = true;
     mCursorLock = lock;
   }
   else
   {
+    // The cursor shows again where it was hidden.
     if (mCursorLock)
-      XWarpPointer(mX->display, None, mX->window, 0, 0, 0, 0, mX->lockPixelX, mX->lockPixelY);
+      WarpPointer(mX->lastPixelX, mX->lastPixelY, mX->lockPixelX, mX->lockPixelY);
+    mX->warpPending = false;
+    mX->prevX = mX->lockX;
+    mX->prevY = mX->lockY;
     mCursorHidden = false;
     mCursorLock = false;
   }
@@ -865,8 +945,7 @@ void IGraphicsLinux::MoveMouseCursor(float x, float y)
   mX->lockY = mX->prevY = y;
   mX->lockPixelX = static_cast<int>(std::lround(x * scale));
   mX->lockPixelY = static_cast<int>(std::lround(y * scale));
-  XWarpPointer(mX->display, None, mX->window, 0, 0, 0, 0, mX->lockPixelX, mX->lockPixelY);
-  XFlush(mX->display);
+  WarpPointer(mX->lastPixelX, mX->lastPixelY, mX->lockPixelX, mX->lockPixelY);
 }
 
 void IGraphicsLinux::ShowTooltip(bool show)

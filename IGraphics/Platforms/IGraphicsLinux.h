@@ -123,8 +123,12 @@ private:
   void OnMouseButton(void* pEvent, bool down);
   void OnMouseMotion(void* pEvent);
   void OnKey(void* pEvent, bool down);
-  /** Event position in UI units, with the cursor lock applied against the previous position. */
+  /** Event position in UI units; it becomes the previous position. */
   void GetEventXY(int px, int py, float& x, float& y);
+  /** The travel of a motion event (an XMotionEvent) while the cursor is hidden and locked. */
+  void GetLockedMotion(const void* pEvent, float& dX, float& dY);
+  /** Moves the pointer between two points of the window, noting the warp so that events can be told apart. */
+  void WarpPointer(int fromX, int fromY, int toX, int toY);
   void ApplyCursor();
   bool ReadSelection(WDL_String& str);
   void ShowTooltip(bool show);

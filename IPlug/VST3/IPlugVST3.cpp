@@ -324,9 +324,8 @@ IPlugView* PLUGIN_API IPlugVST3::createView(const char* name)
 {
   if (!HasUI() || !name || std::strcmp(name, ViewType::kEditor) != 0)
     return nullptr;
-  auto* view = new IPlugVST3View<IPlugVST3>(*this);
-  mView = view;
-  return view;
+  // A view takes the editor only when it is attached: hosts create views just to ask their size.
+  return new IPlugVST3View<IPlugVST3>(*this);
 }
 
 void IPlugVST3::SetViewRunLoop(Linux::IRunLoop* runLoop)

@@ -129,7 +129,7 @@ protected:
   /** The host frame of the open editor view, which resizes the host's window; none until the view exists. */
   virtual Steinberg::IPlugFrame* GetViewFrame() const { return mView ? mViewFrame : nullptr; }
 
-  /** The editor view last created by createView (not owned). */
+  /** The view the editor is open in (not owned), null while it is closed. */
   Steinberg::IPlugView* mView = nullptr;
   Steinberg::IPlugFrame* mViewFrame = nullptr;
 

@@ -2,14 +2,18 @@
 // The editor view a VST3 host embeds in its window: a thin adapter that forwards every call to the plug-in, which
 // is the editor delegate and owns the graphics. It also draws the editor without a window (IPlugViewHeadless).
 
+#include "IGraphicsConstants.h"
 #include "IGraphicsStructs.h"
 #include "IPlugViewHeadless.h"
 
 #include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
 #include "public.sdk/source/common/pluginview.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <limits>
 
 namespace iplug
 {
@@ -33,12 +37,9 @@ public:
   explicit IPlugVST3View(Plug& owner) : mOwner(owner) { mOwner.addRef(); }
   ~IPlugVST3View() override
   {
-    if (mOwner.mView == this)
-    {
-      mOwner.mView = nullptr;
-      mOwner.SetViewFrame(nullptr);
-      mOwner.SetViewRunLoop(nullptr);
-    }
+    // A host that lets go of the view without removed() leaves no editor behind.
+    if (HoldsEditor())
+      ReleaseEditor();
     mOwner.release();
   }
 
@@ -52,9 +53,15 @@ public:
   {
     if (!parent || isPlatformTypeSupported(type) != Steinberg::kResultTrue)
       return Steinberg::kResultFalse;
-    mOwner.SetViewFrame(plugFrame);
-    if (!mOwner.OpenWindow(parent))
+    // One editor per instance: while another view shows it, this one opens nothing and disturbs nothing.
+    if (mOwner.mView || isAttached())
       return Steinberg::kResultFalse;
+    TakeEditor();
+    if (!mOwner.OpenWindow(parent))
+    {
+      ReleaseEditor();
+      return Steinberg::kResultFalse;
+    }
     // Hosts often give the scale before the window exists, when there is no graphics context to take it.
     if (mScale != 1.f)
       mOwner.SetScreenScale(mScale);
@@ -63,8 +70,10 @@ public:
 
   tresult PLUGIN_API removed() override
   {
-    if (mOwner.HasUI())
-      mOwner.CloseWindow();
+    // A view that never showed the editor (or lost the race to show it) has nothing to close.
+    if (!HoldsEditor())
+      return Steinberg::kResultFalse;
+    ReleaseEditor();
     mHeadless = false;
     return CPluginView::removed();
   }
@@ -82,7 +91,8 @@ public:
     if (newSize)
     {
       rect = *newSize;
-      mOwner.OnParentWindowResize(newSize->right - newSize->left, newSize->bottom - newSize->top);
+      if (HoldsEditor())
+        mOwner.OnParentWindowResize(newSize->right - newSize->left, newSize->bottom - newSize->top);
     }
     return Steinberg::kResultTrue;
   }
@@ -96,42 +106,58 @@ public:
   {
     if (!r)
       return Steinberg::kResultFalse;
-    const int w = r->right - r->left;
-    const int h = r->bottom - r->top;
-    if (w < mOwner.GetMinWidth() || w > mOwner.GetMaxWidth() || h < mOwner.GetMinHeight() || h > mOwner.GetMaxHeight())
-    {
-      r->right = r->left + std::clamp(w, mOwner.GetMinWidth(), mOwner.GetMaxWidth());
-      r->bottom = r->top + std::clamp(h, mOwner.GetMinHeight(), mOwner.GetMaxHeight());
-    }
+    // Host pixels: the editor's limits times the content scale, within what the window can hold. Rectangles come
+    // from the host, so sizes are taken in 64 bits.
+    const int64_t maxPixels = mOwner.GetMaxWindowPixels();
+    auto scaled = [&](int size)
+    { return std::min<int64_t>(std::llround(static_cast<double>(size) * mScale), maxPixels); };
+    const int64_t maxW = scaled(mOwner.GetMaxWidth()), maxH = scaled(mOwner.GetMaxHeight());
+    const int64_t minW = std::min(scaled(mOwner.GetMinWidth()), maxW),
+                  minH = std::min(scaled(mOwner.GetMinHeight()), maxH);
+    const int64_t w = std::clamp<int64_t>(int64_t(r->right) - r->left, minW, maxW);
+    const int64_t h = std::clamp<int64_t>(int64_t(r->bottom) - r->top, minH, maxH);
+    constexpr int64_t kCoordMax = std::numeric_limits<Steinberg::int32>::max();
+    // A corner so far out that the size does not fit after it moves back.
+    if (r->left > kCoordMax - w)
+      r->left = static_cast<Steinberg::int32>(kCoordMax - w);
+    if (r->top > kCoordMax - h)
+      r->top = static_cast<Steinberg::int32>(kCoordMax - h);
+    r->right = static_cast<Steinberg::int32>(r->left + w);
+    r->bottom = static_cast<Steinberg::int32>(r->top + h);
     return Steinberg::kResultTrue;
   }
 
   tresult PLUGIN_API setFrame(Steinberg::IPlugFrame* frame) override
   {
     plugFrame = frame;
-    mOwner.SetViewFrame(frame);
-    // Linux hosts offer their UI run loop on the frame: the frame tick, X events and the framework timer run there.
-    Steinberg::FUnknownPtr<Steinberg::Linux::IRunLoop> runLoop(frame);
-    mOwner.SetViewRunLoop(runLoop);
+    if (HoldsEditor())
+      TakeFrame();
     return Steinberg::kResultTrue;
   }
 
   tresult PLUGIN_API setContentScaleFactor(ScaleFactor factor) override
   {
-    if (factor > 0.f && std::isfinite(factor))
-      mScale = factor;
-    mOwner.SetScreenScale(factor);
+    if (!(factor > 0.f) || !std::isfinite(factor))
+      return Steinberg::kResultFalse;
+    // No display is this small or this dense; beyond it the window would outgrow what X and the GPU can hold.
+    mScale = std::clamp(static_cast<float>(factor), igraphics::kMinScreenScale, igraphics::kMaxScreenScale);
+    if (HoldsEditor())
+      mOwner.SetScreenScale(mScale);
     return Steinberg::kResultTrue;
   }
 
   tresult PLUGIN_API onKeyDown(Steinberg::char16 key, Steinberg::int16 keyCode, Steinberg::int16 modifiers) override
   {
+    if (!HoldsEditor())
+      return Steinberg::kResultFalse;
     return mOwner.OnKeyDown(TranslateKeyMessage(key, keyCode, modifiers)) ? Steinberg::kResultTrue
                                                                           : Steinberg::kResultFalse;
   }
 
   tresult PLUGIN_API onKeyUp(Steinberg::char16 key, Steinberg::int16 keyCode, Steinberg::int16 modifiers) override
   {
+    if (!HoldsEditor())
+      return Steinberg::kResultFalse;
     return mOwner.OnKeyUp(TranslateKeyMessage(key, keyCode, modifiers)) ? Steinberg::kResultTrue
                                                                         : Steinberg::kResultFalse;
   }
@@ -139,11 +165,15 @@ public:
   // --- IPlugViewHeadless
   tresult PLUGIN_API attachHeadless(float scale) override
   {
-    if (!mOwner.HasUI() || isAttached() || mHeadless)
+    if (!mOwner.HasUI() || isAttached() || mHeadless || mOwner.mView)
       return Steinberg::kResultFalse;
+    TakeEditor();
     mOwner.SetScreenScale(scale);
     if (!mOwner.OpenHeadlessEditor(scale))
+    {
+      ReleaseEditor();
       return Steinberg::kResultFalse;
+    }
     mHeadless = true;
     return Steinberg::kResultTrue;
   }
@@ -168,6 +198,33 @@ public:
   Steinberg::uint32 PLUGIN_API release() override { return CPluginView::release(); }
 
 private:
+  bool HoldsEditor() const { return mOwner.mView == this; }
+
+  /** This view becomes the one the editor belongs to: its frame resizes the host window, its run loop ticks. */
+  void TakeEditor()
+  {
+    mOwner.mView = this;
+    TakeFrame();
+  }
+
+  void TakeFrame()
+  {
+    mOwner.SetViewFrame(plugFrame);
+    // Linux hosts offer their UI run loop on the frame: the frame tick, X events and the framework timer run there.
+    Steinberg::FUnknownPtr<Steinberg::Linux::IRunLoop> runLoop(plugFrame);
+    mOwner.SetViewRunLoop(runLoop);
+  }
+
+  /** Closes the editor this view holds and hands the instance back to no view. */
+  void ReleaseEditor()
+  {
+    if (mOwner.HasUI())
+      mOwner.CloseWindow();
+    mOwner.mView = nullptr;
+    mOwner.SetViewFrame(nullptr);
+    mOwner.SetViewRunLoop(nullptr);
+  }
+
   Plug& mOwner;
   bool mHeadless = false;
   float mScale = 1.f;

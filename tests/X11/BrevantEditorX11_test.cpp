@@ -185,6 +185,48 @@ TEST_F(EditorX11, DraggingAKnobSendsAGestureTheSoundFollowsAndADoubleClickResets
   EXPECT_NEAR(ProcessRms(), before, before * 0.01);
 }
 
+TEST_F(EditorX11, AKnobFollowsThePointersTravelWhetherItMovesAbsolutelyOrRelatively)
+{
+  // Tablets, touch screens, remote desktops and virtual machines move the pointer to absolute positions, which a
+  // warp cannot move; a mouse moves it relatively. The same travel must give the same value.
+  const auto param = mPlug->FindParam("Output");
+  ASSERT_TRUE(param);
+  HostEditor editor(*mPlug);
+  OpenEditor(editor);
+  const std::string press =
+      "mousemove --window %W " + std::to_string(kOutputKnobX) + " " + std::to_string(kOutputKnobY) + " mousedown 1 ";
+  auto drag = [&](const std::string& moves)
+  {
+    mPlug->Controller()->setParamNormalized(param->id, param->defaultNormalized);
+    editor.Run(100);
+    Xdo(editor.ChildWindow(), press + moves + "mouseup 1");
+    editor.Run(300);
+    return mPlug->GetParamNormalized(param->id);
+  };
+  std::string absolute, relative;
+  for (int i = 1; i <= 20; i++)
+  {
+    absolute += "mousemove --window %W " + std::to_string(kOutputKnobX) + " " + std::to_string(kOutputKnobY - i) +
+                " sleep 0.03 ";
+    relative += "mousemove_relative 0 -1 sleep 0.03 ";
+  }
+  const double byRelative = drag(relative);
+  const double byAbsolute = drag(absolute);
+  const double perPixel = (byRelative - param->defaultNormalized) / 20.0;
+  ASSERT_GT(perPixel, 0.0) << "dragging up raises the value";
+  EXPECT_NEAR(byAbsolute, byRelative, perPixel * 1.01)
+      << "20 px of absolute moves went as far as " << (byAbsolute - param->defaultNormalized) / perPixel << " px";
+
+  // A fast drag, its events batched however the server and the run loop happen to: always the same value.
+  std::string fast;
+  for (int i = 0; i < 10; i++)
+    fast += "mousemove_relative 0 -5 ";
+  const double first = drag(fast);
+  EXPECT_NEAR(first, param->defaultNormalized + 50 * perPixel, perPixel * 1.01);
+  for (int round = 0; round < 3; round++)
+    EXPECT_NEAR(drag(fast), first, perPixel * 0.01) << "round " << round;
+}
+
 TEST_F(EditorX11, ClickingOversamplingChangesTheLatencyTheHostReads)
 {
   StartAudio();

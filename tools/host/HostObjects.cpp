@@ -59,7 +59,7 @@ tresult PLUGIN_API HostApp::queryInterface(const TUID iid, void** obj)
 {
   QUERY_INTERFACE(iid, obj, FUnknown::iid, IHostApplication)
   QUERY_INTERFACE(iid, obj, IHostApplication::iid, IHostApplication)
-  if (FUnknownPrivate::iidEqual(iid, Linux::IRunLoop::iid))
+  if (mRunLoopOnContext && FUnknownPrivate::iidEqual(iid, Linux::IRunLoop::iid))
     return mRunLoop->queryInterface(iid, obj);
   // The SDK's class asks its interface-support object with the wrong ID; ask with the one requested.
   if (auto* support = getPlugInterfaceSupport(); support && support->queryInterface(iid, obj) == kResultTrue)

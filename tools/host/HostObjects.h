@@ -34,9 +34,12 @@ public:
 
   // Offered to plug-ins as Steinberg::Linux::IRunLoop; runs when the host advances it (HostedPlugin::Idle).
   HostRunLoop& RunLoop() { return *mRunLoop; }
+  // Whether the context offers the run loop as well as the editor's frame (some hosts offer it on the frame only).
+  void OfferRunLoopOnContext(bool offer) { mRunLoopOnContext = offer; }
 
 private:
   Steinberg::IPtr<HostRunLoop> mRunLoop = Steinberg::owned(new HostRunLoop);
+  bool mRunLoopOnContext = true;
 };
 
 // Records what the plug-in's controller tells the host. Callable from any thread: plug-ins may report from a

@@ -12,10 +12,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace iplug;
@@ -222,4 +226,154 @@ TEST(BrevantEditor, ViewDrawsHeadlessAndWritesTheFrame)
   plug->terminate();
   plug->release();
   ClearBundlePath(brevant::kBundleID);
+}
+
+TEST(BrevantArtwork, OnAGPUWithSmallTexturesTheNeedleStripIsSplitAndEveryFrameDrawsTheSamePixels)
+{
+  // NEEDLE@2x is 15552 pixels tall: beyond an 8192 limit, common on older integrated graphics. Frames that meet at
+  // the tiles' seams are drawn on both sides, at the scale of the file and reduced on a 1x screen.
+  IGEditorDelegate delegate(0);
+  const int frames[] = {1, 2, 20, 21, 22, 23, 42, 43, 64, 80, 81};
+  for (int screen : {2, 1})
+  {
+    IGraphicsLinux whole(delegate, 160, 110, 60, 1.f), split(delegate, 160, 110, 60, 1.f);
+    ASSERT_TRUE(whole.OpenHeadless(static_cast<float>(screen))) << whole.GetSurfaceError();
+    ASSERT_TRUE(split.OpenHeadless(static_cast<float>(screen))) << split.GetSurfaceError();
+    split.LimitTextureSize(4096);
+    const IBitmap a = whole.LoadBitmap(Resource("NEEDLE.png").c_str(), 81, false, 2);
+    const IBitmap b = split.LoadBitmap(Resource("NEEDLE.png").c_str(), 81, false, 2);
+    ASSERT_TRUE(a.IsValid() && b.IsValid());
+    auto* pA = new Painter(whole.GetBounds());
+    auto* pB = new Painter(split.GetBounds());
+    whole.AttachControl(pA);
+    split.AttachControl(pB);
+    for (int frame : frames)
+    {
+      for (auto [g, p, bitmap] : {std::tuple{&whole, pA, a}, std::tuple{&split, pB, b}})
+      {
+        p->mFunc = [frame, bitmap](IGraphics& gr)
+        {
+          gr.FillRect(IColor(255, 40, 40, 40), gr.GetBounds());
+          gr.DrawBitmap(bitmap, IRECT(3, 5, 151, 101), frame);
+        };
+        p->SetDirty(false);
+        ASSERT_TRUE(g->OnFrameTick());
+      }
+      std::vector<uint8_t> pxA, pxB;
+      int w = 0, h = 0;
+      ASSERT_TRUE(whole.ReadFramePixels(pxA, w, h));
+      ASSERT_TRUE(split.ReadFramePixels(pxB, w, h));
+      EXPECT_TRUE(pxA == pxB) << "frame " << frame << " on a " << screen << "x screen";
+    }
+    whole.CloseHeadless();
+    split.CloseHeadless();
+  }
+}
+
+namespace
+{
+// Brevant with its editor open headless through the view, as brevant-host screenshot opens it.
+struct HeadlessView
+{
+  HeadlessView()
+  {
+    SetBundlePath(brevant::kBundleID, BREVANT_BUNDLE_DIR);
+    plug = new Brevant(InstanceInfo());
+    plug->initialize(&host);
+    view = plug->createView(Steinberg::Vst::ViewType::kEditor);
+    headless = Steinberg::FUnknownPtr<IPlugViewHeadless>(view);
+    scaling = Steinberg::FUnknownPtr<Steinberg::IPlugViewContentScaleSupport>(view);
+  }
+  ~HeadlessView()
+  {
+    view->removed();
+    view->release();
+    plug->terminate();
+    plug->release();
+    ClearBundlePath(brevant::kBundleID);
+  }
+  int CachedBitmaps() const { return dynamic_cast<IGraphicsNanoVG*>(plug->GetUI())->NCachedBitmaps(); }
+  Steinberg::ViewRect Size() const
+  {
+    Steinberg::ViewRect r;
+    view->getSize(&r);
+    return r;
+  }
+
+  vst3test::NamedHost host;
+  Brevant* plug = nullptr;
+  Steinberg::IPlugView* view = nullptr;
+  Steinberg::FUnknownPtr<IPlugViewHeadless> headless;
+  Steinberg::FUnknownPtr<Steinberg::IPlugViewContentScaleSupport> scaling;
+};
+} // namespace
+
+TEST(BrevantEditor, EachBitmapIsDecodedOnceWhateverTheScreenScale)
+{
+  // Only 1x and 2x files exist: a 2.5 or 3 screen takes the 2x ones, and must find them again in the cache.
+  HeadlessView at2;
+  ASSERT_EQ(at2.headless->attachHeadless(2.f), Steinberg::kResultTrue);
+  const int expected = at2.CachedBitmaps();
+  EXPECT_EQ(expected, 4) << "BG, KNOB, BUTTON and NEEDLE at 2x";
+  for (float screen : {2.5f, 3.f})
+  {
+    HeadlessView v;
+    ASSERT_EQ(v.headless->attachHeadless(screen), Steinberg::kResultTrue);
+    ASSERT_EQ(v.headless->drawFrame(), Steinberg::kResultTrue);
+    EXPECT_EQ(v.CachedBitmaps(), expected) << "screen " << screen;
+    for (int round = 0; round < 3; round++)
+      for (float back : {2.5f, 3.f})
+      {
+        v.scaling->setContentScaleFactor(back);
+        v.headless->drawFrame();
+      }
+    EXPECT_EQ(v.CachedBitmaps(), expected) << "after rescaling from " << screen;
+  }
+}
+
+TEST(BrevantEditor, ContentScalesAndSizesFromAHostStayWithinWhatADisplayCanShow)
+{
+  HeadlessView v;
+  ASSERT_EQ(v.headless->attachHeadless(1.f), Steinberg::kResultTrue);
+  // Far beyond any display: taken as 4, the window stays drawable.
+  EXPECT_EQ(v.scaling->setContentScaleFactor(100.f), Steinberg::kResultTrue);
+  EXPECT_EQ(v.Size().getWidth(), 997 * 4);
+  EXPECT_EQ(v.Size().getHeight(), 612 * 4);
+  EXPECT_EQ(v.headless->drawFrame(), Steinberg::kResultTrue);
+  // Nearly zero: taken as 0.5, never a 0 x 0 view.
+  EXPECT_EQ(v.scaling->setContentScaleFactor(1e-6f), Steinberg::kResultTrue);
+  EXPECT_EQ(v.Size().getWidth(), 498);
+  EXPECT_EQ(v.Size().getHeight(), 306);
+  EXPECT_EQ(v.scaling->setContentScaleFactor(0.f), Steinberg::kResultFalse);
+  EXPECT_EQ(v.scaling->setContentScaleFactor(std::nanf("")), Steinberg::kResultFalse);
+  EXPECT_EQ(v.Size().getWidth(), 498) << "a refused factor changes nothing";
+
+  // The size limits follow the scale: at 3 the view's own size is allowed, and so is twice it.
+  ASSERT_EQ(v.scaling->setContentScaleFactor(3.f), Steinberg::kResultTrue);
+  Steinberg::ViewRect own = v.Size();
+  EXPECT_EQ(own.getWidth(), 2991);
+  Steinberg::ViewRect checked = own;
+  v.view->checkSizeConstraint(&checked);
+  EXPECT_EQ(checked.getWidth(), 2991);
+  EXPECT_EQ(checked.getHeight(), 1836);
+  Steinberg::ViewRect huge(0, 0, 100000, 100000), tiny(7, 9, 8, 10);
+  v.view->checkSizeConstraint(&huge);
+  EXPECT_EQ(huge.getWidth(), 1994 * 3);
+  EXPECT_EQ(huge.getHeight(), 1224 * 3);
+  v.view->checkSizeConstraint(&tiny);
+  EXPECT_EQ(tiny.left, 7);
+  EXPECT_EQ(tiny.getWidth(), 498 * 3);
+  EXPECT_EQ(tiny.getHeight(), 306 * 3);
+
+  // Rectangles at the ends of the coordinate range: no overflow, and a size that fits after the corner.
+  constexpr Steinberg::int32 kMax = std::numeric_limits<Steinberg::int32>::max();
+  constexpr Steinberg::int32 kMin = std::numeric_limits<Steinberg::int32>::min();
+  Steinberg::ViewRect edge(kMax - 10, kMax - 10, kMax, kMax), all(kMin, kMin, kMax, kMax);
+  EXPECT_EQ(v.view->checkSizeConstraint(&edge), Steinberg::kResultTrue);
+  EXPECT_EQ(edge.right, kMax);
+  EXPECT_EQ(int64_t(edge.right) - edge.left, 498 * 3);
+  EXPECT_EQ(v.view->checkSizeConstraint(&all), Steinberg::kResultTrue);
+  EXPECT_EQ(all.left, kMin);
+  EXPECT_EQ(int64_t(all.right) - all.left, 1994 * 3);
+  EXPECT_EQ(int64_t(all.bottom) - all.top, 1224 * 3);
 }

@@ -37,13 +37,15 @@ TEST(VST3ViewKeys, KeyCodeTable)
 {
   EXPECT_EQ(VSTKeyCodeToVK(57, 0), 0) << "the equals key with no character";
   EXPECT_EQ(VSTKeyCodeToVK(0, 'q'), 'Q');
+  EXPECT_EQ(VSTKeyCodeToVK(0, '5'), '5');
   EXPECT_EQ(VSTKeyCodeToVK(0, '-'), 0);
   const std::pair<int, int> table[] = {{1, 8},    {4, 13},   {6, 27},   {8, 34},   {11, 37},  {14, 40},  {15, 33},
-                                       {19, 13},  {22, 46},  {24, 96},  {33, 105}, {34, 106}, {39, 111}, {40, 112},
-                                       {51, 123}, {52, 144}, {53, 145}, {54, 16},  {55, 17},  {56, 18}};
+                                       {16, 34},  {19, 13},  {22, 46},  {24, 96},  {33, 105}, {34, 106}, {39, 111},
+                                       {40, 112}, {51, 123}, {52, 144}, {53, 145}, {54, 16},  {55, 17},  {56, 18}};
   for (auto [code, vk] : table)
     EXPECT_EQ(VSTKeyCodeToVK(code, 0), vk) << "key code " << code;
   EXPECT_EQ(VSTKeyCodeToVK(58, 0), 0);
   EXPECT_EQ(VSTKeyCodeToVK(127, 0), 0);
   EXPECT_EQ(VSTKeyCodeToVK(200, 0), 120);
+  EXPECT_EQ(VSTKeyCodeToVK(100, 'a'), 0) << "outside the table and the ASCII range";
 }
