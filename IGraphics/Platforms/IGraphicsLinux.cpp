@@ -154,6 +154,7 @@ struct LinuxXWindow
   // tablet, a touch screen, a remote desktop): it is never warped again during that drag.
   int lastPixelX = 0, lastPixelY = 0;
   bool warpPending = false;
+  bool warpSeen = false;
   unsigned long warpSerial = 0;
   int warpFromX = 0, warpFromY = 0, warpToX = 0, warpToY = 0;
   bool absolutePointer = false;
@@ -687,14 +688,23 @@ void IGraphicsLinux::GetLockedMotion(const void* pEvent, float& dX, float& dY)
   int refX = w.lastPixelX, refY = w.lastPixelY;
   if (w.warpPending && m.serial >= w.warpSerial)
   {
-    w.warpPending = false;
-    const auto dist2 = [&](int x, int y) { return (int64_t(m.x) - x) * (m.x - x) + (int64_t(m.y) - y) * (m.y - y); };
-    if (dist2(w.warpFromX, w.warpFromY) < dist2(w.warpToX, w.warpToY))
-      w.absolutePointer = true; // the device put it back where it really is: keep measuring from there
+    // From here on the server has moved the pointer. Its report of the warp itself is no travel; the first real
+    // move after it tells the device: a mouse goes on from the target, an absolute device comes back to where
+    // it really is.
+    if (m.x == w.warpToX && m.y == w.warpToY && !w.warpSeen)
+    {
+      w.warpSeen = true;
+      refX = m.x;
+      refY = m.y;
+    }
     else
     {
-      refX = w.warpToX;
-      refY = w.warpToY;
+      w.warpPending = false;
+      const auto dist2 = [&](int x, int y) { return (int64_t(m.x) - x) * (m.x - x) + (int64_t(m.y) - y) * (m.y - y); };
+      const bool backFromWarp = dist2(w.warpFromX, w.warpFromY) < dist2(w.warpToX, w.warpToY);
+      w.absolutePointer = backFromWarp;
+      refX = backFromWarp ? w.warpFromX : w.warpToX;
+      refY = backFromWarp ? w.warpFromY : w.warpToY;
     }
   }
   const float scale = GetBackingPixelScale();
@@ -728,6 +738,7 @@ void IGraphicsLinux::WarpPointer(int fromX, int fromY, int toX, int toY)
   w.warpToY = toY;
   w.warpSerial = NextRequest(w.display);
   w.warpPending = true;
+  w.warpSeen = false;
   XWarpPointer(w.display, None, w.window, 0, 0, 0, 0, toX, toY);
   XFlush(w.display);
 }

@@ -199,8 +199,8 @@ TEST_F(EditorX11, AKnobFollowsThePointersTravelWhetherItMovesAbsolutelyOrRelativ
   {
     mPlug->Controller()->setParamNormalized(param->id, param->defaultNormalized);
     editor.Run(100);
-    Xdo(editor.ChildWindow(), press + moves + "mouseup 1");
-    editor.Run(300);
+    x11test::XdoLive(editor.ChildWindow(), press + moves + "mouseup 1", [&] { editor.Run(10); });
+    editor.Run(200);
     return mPlug->GetParamNormalized(param->id);
   };
   std::string absolute, relative;
