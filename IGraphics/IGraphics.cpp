@@ -895,12 +895,6 @@ void IGraphics::ReleaseBitmap(const IBitmap& bitmap)
 APIBitmap* IGraphics::SearchBitmapInCache(const char* name, int targetScale, int& sourceScale)
 {
   StaticStorage<APIBitmap>::Accessor storage(BitmapCache());
-  return SearchBitmapInCache(storage, name, targetScale, sourceScale);
-}
-
-APIBitmap* IGraphics::SearchBitmapInCache(StaticStorage<APIBitmap>::Accessor& storage, const char* name,
-                                          int targetScale, int& sourceScale)
-{
   for (sourceScale = targetScale; sourceScale > 0; sourceScale = NextSearchScale(sourceScale, targetScale))
   {
     if (APIBitmap* pBitmap = storage.Find(name, sourceScale))

@@ -433,9 +433,6 @@ public:
                                         int& sourceScale);
   /** The cached bitmap for name at the best scale in the same order, or null. */
   APIBitmap* SearchBitmapInCache(const char* name, int targetScale, int& sourceScale);
-  /** The same search in another store (a backend's own cache). */
-  static APIBitmap* SearchBitmapInCache(StaticStorage<APIBitmap>::Accessor& storage, const char* name, int targetScale,
-                                        int& sourceScale);
 
 protected:
   /** The control under (x, y) for an event; captures it for touchID when asked. */

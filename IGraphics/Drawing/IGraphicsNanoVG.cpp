@@ -609,18 +609,18 @@ IBitmap IGraphicsNanoVG::LoadBitmap(const char* name, int nStates, bool framesAr
   if (targetScale == 0)
     targetScale = static_cast<int>(std::ceil(GetScreenScale()));
 
-  // Entries are keyed by the scale the file was found at, so look them up in the order the files are searched:
-  // keyed by the target scale, a screen between two variants would decode the image again on every load.
-  StaticStorage<APIBitmap>::Accessor storage(mBitmapCache);
+  // The file search decides which variant serves this screen; the cache then holds one decoded image per variant.
+  // Looked up under the target scale instead, a screen between two variants would decode again on every load.
+  const char* ext = ExtensionOf(name);
+  WDL_String fullPath;
   int sourceScale = 0;
-  APIBitmap* pAPIBitmap = SearchBitmapInCache(storage, name, targetScale, sourceScale);
+  const EResourceLocation location = SearchImageResource(name, ext, fullPath, targetScale, sourceScale);
+  if (location == kNotFound || !BitmapExtSupported(ext))
+    return IBitmap();
+  StaticStorage<APIBitmap>::Accessor storage(mBitmapCache);
+  APIBitmap* pAPIBitmap = storage.Find(name, sourceScale);
   if (!pAPIBitmap)
   {
-    const char* ext = ExtensionOf(name);
-    WDL_String fullPath;
-    const EResourceLocation location = SearchImageResource(name, ext, fullPath, targetScale, sourceScale);
-    if (location == kNotFound || !BitmapExtSupported(ext))
-      return IBitmap();
     pAPIBitmap = location == kAbsolutePath && mVG
                      ? CreateImageBitmap(fullPath.Get(), nullptr, 0, sourceScale, nStates, framesAreHorizontal)
                      : LoadAPIBitmap(fullPath.Get(), sourceScale, location, ext);
