@@ -81,7 +81,7 @@ TEST(IFontFaceCheck, RobotoPassesQuickly)
     best = std::min(best, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
   }
   RecordProperty("RobotoCheckMs", std::to_string(best));
-  EXPECT_LT(best, 50.0); // about 1 ms in an optimised build
+  EXPECT_LT(best, 50.0); // about 0.2 ms in an optimised build, a few ms under the sanitizers
 }
 
 TEST(IFontFaceCheck, RecordsOutsideTheBytesAndCutFilesRefused)
