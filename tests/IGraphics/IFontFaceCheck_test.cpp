@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <vector>
 
@@ -53,6 +54,12 @@ bool Drawable(const Bytes& b, size_t size = SIZE_MAX)
 {
   const Bytes copy(b.begin(), b.begin() + std::min(size, b.size()));
   return IsFaceDrawable(copy.data(), int(copy.size()), 0);
+}
+bool Refused(const Roboto& r, const std::function<void(Bytes&)>& damage)
+{
+  Bytes b = r.b;
+  damage(b);
+  return !Drawable(b);
 }
 } // namespace
 
@@ -116,12 +123,7 @@ TEST(IFontFaceCheck, RecordsOutsideTheBytesAndCutFilesRefused)
 TEST(IFontFaceCheck, CharacterMapWalksChecked)
 {
   const Roboto r;
-  auto refused = [&](std::function<void(Bytes&)> damage)
-  {
-    Bytes b = r.b;
-    damage(b);
-    return !Drawable(b);
-  };
+  auto refused = [&](const std::function<void(Bytes&)>& damage) { return Refused(r, damage); };
   const size_t cmap = r.Table("cmap"), f4 = r.Format4(), f12 = r.Format12();
   EXPECT_TRUE(refused([&](Bytes& b) { Put16(b, cmap + 2, 0x7FFF); }));                   // records past the table
   EXPECT_TRUE(refused([&](Bytes& b) { Put32(b, r.MapRecord() + 4, 0x7FFFFFF0); }));      // subtable past it
@@ -151,12 +153,7 @@ TEST(IFontFaceCheck, CharacterMapWalksChecked)
 TEST(IFontFaceCheck, MetricsLocationsAndOutlinesChecked)
 {
   const Roboto r;
-  auto refused = [&](std::function<void(Bytes&)> damage)
-  {
-    Bytes b = r.b;
-    damage(b);
-    return !Drawable(b);
-  };
+  auto refused = [&](const std::function<void(Bytes&)>& damage) { return Refused(r, damage); };
   const size_t head = r.Table("head"), hhea = r.Table("hhea"), maxp = r.Table("maxp"), loca = r.Table("loca");
   EXPECT_TRUE(refused([&](Bytes& b) { Put16(b, head + 50, 2); }));      // no such location format
   EXPECT_TRUE(refused([&](Bytes& b) { Put16(b, hhea + 34, 0); }));      // no long metric to fall back on
@@ -235,12 +232,7 @@ TEST(IFontFaceCheck, MetricsLocationsAndOutlinesChecked)
 TEST(IFontFaceCheck, KerningAndPairPositioningWalksChecked)
 {
   const Roboto r;
-  auto refused = [&](std::function<void(Bytes&)> damage)
-  {
-    Bytes b = r.b;
-    damage(b);
-    return !Drawable(b);
-  };
+  auto refused = [&](const std::function<void(Bytes&)>& damage) { return Refused(r, damage); };
   const size_t gpos = r.Table("GPOS"), sets = r.PairSets(), classes = r.Classes();
   ASSERT_EQ(Get16(r.b, gpos + 8), 124u);
   EXPECT_TRUE(refused([&](Bytes& b) { Put16(b, gpos + 124, 0xFFFF); }));       // lookups past the table
