@@ -1,6 +1,7 @@
 #include "IGraphicsNanoVG.h"
 
 #include "IFontData.h"
+#include "IFontFaceCheck.h"
 #include "IPlugPaths.h"
 #include "nanovg_image.h"
 
@@ -795,7 +796,8 @@ bool IGraphicsNanoVG::LoadAPIFont(const char* fontID, const PlatformFontPtr& fon
   if (!font)
     return false;
   IFontDataPtr data = font->GetFontData();
-  if (!data || !data->IsValid())
+  // The rasteriser trusts the bytes: a damaged face is refused here, like a missing one.
+  if (!data || !data->IsValid() || !IsFaceDrawable(data->Get(), data->GetSize(), data->GetFaceIdx()))
     return false;
   if (nvgCreateFontMemAtIndex(mVG, fontID, data->Get(), data->GetSize(), 0, data->GetFaceIdx()) == -1)
     return false;

@@ -2,6 +2,9 @@
 #include "DrawingTestSupport.h"
 
 #include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 
 using namespace gfxtest;
 
@@ -115,4 +118,66 @@ TEST(NanoVGText, AlignmentRotationAndBlendWeightShapeTheInk)
   DrawOnly(ed, [&](IGraphics& g) { g.DrawText(unknown, "Mix", IRECT(0, 0, 120, 120)); });
   ASSERT_TRUE(ed.Frame());
   EXPECT_EQ(Ink(ed).peak, 0);
+}
+
+// A damaged copy of the font is refused like a missing one: text that needs it is neither drawn nor measured,
+// and the rasteriser never reads outside the bytes. Before the face was checked each of these read far past
+// them, in loading (cmap) or in measuring and drawing text (the others).
+TEST(NanoVGText, DamagedFontIsRefusedAndDrawsNothing)
+{
+  std::ifstream f(ROBOTO_TTF, std::ios::binary);
+  const std::vector<uint8_t> roboto(std::istreambuf_iterator<char>(f), {});
+  ASSERT_EQ(roboto.size(), 305608u);
+  auto record = [&](const char* tag)
+  {
+    for (size_t r = 12; r < 12 + 16 * size_t(roboto[5]); r += 16)
+      if (!std::memcmp(&roboto[r], tag, 4))
+        return r;
+    return size_t(0);
+  };
+  auto offsetOf = [&](const char* tag)
+  {
+    const size_t r = record(tag);
+    return size_t(roboto[r + 8]) << 24 | size_t(roboto[r + 9]) << 16 | size_t(roboto[r + 10]) << 8 | roboto[r + 11];
+  };
+
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> damaged;
+  for (const char* tag : {"cmap", "glyf", "loca", "hmtx", "GPOS"})
+  {
+    std::vector<uint8_t> b = roboto;
+    b[record(tag) + 8] = 0x40; // offset 0x40xxxxxx, a gigabyte past the end
+    damaged.emplace_back(std::string(tag) + " past the end", std::move(b));
+  }
+  std::vector<uint8_t> garbageLoca = roboto;
+  for (size_t i = 0; i < 4 * 3360; i++)
+    garbageLoca[offsetOf("loca") + i] = uint8_t(i * 2654435761u >> 13);
+  damaged.emplace_back("garbage loca", std::move(garbageLoca));
+  for (size_t cut : {226000u, 260000u})
+    damaged.emplace_back("cut at " + std::to_string(cut), std::vector<uint8_t>(roboto.begin(), roboto.begin() + long(cut)));
+
+  HeadlessEditor ed(160, 60);
+  ASSERT_TRUE(ed.IsOpen());
+  const std::string text = "Attack 12.5 ms AVATAR fi Wo";
+  int n = 0;
+  for (auto& [what, bytes] : damaged)
+  {
+    const std::string id = "Damaged-" + std::to_string(n++);
+    EXPECT_FALSE(ed.G().LoadFont(id.c_str(), bytes.data(), int(bytes.size()))) << what;
+    const IText style(24.f, COLOR_WHITE, id.c_str());
+    IRECT bounds;
+    EXPECT_EQ(ed.G().MeasureText(style, text.c_str(), bounds), 0.f) << what;
+    DrawOnly(ed, [&](IGraphics& g) { g.DrawText(style, text.c_str(), g.GetBounds()); });
+    ASSERT_TRUE(ed.Frame());
+    EXPECT_EQ(Ink(ed).peak, 0) << what;
+  }
+
+  // The healthy bytes, through the same path, draw.
+  std::vector<uint8_t> copy = roboto;
+  ASSERT_TRUE(ed.G().LoadFont("Roboto-FromMemory", copy.data(), int(copy.size())));
+  const IText style(24.f, COLOR_WHITE, "Roboto-FromMemory");
+  IRECT bounds;
+  EXPECT_GT(ed.G().MeasureText(style, text.c_str(), bounds), 100.f);
+  DrawOnly(ed, [&](IGraphics& g) { g.DrawText(style, text.c_str(), g.GetBounds()); });
+  ASSERT_TRUE(ed.Frame());
+  EXPECT_GT(Ink(ed).peak, 200);
 }
