@@ -160,8 +160,12 @@ void IGraphicsNanoVG::OnViewInitialized(void* pContext)
 
 int IGraphicsNanoVG::GetMaxWindowPixels() const
 {
-  const int base = IGraphics::GetMaxWindowPixels();
-  return mMaxTextureSize > 0 ? std::min(base, mMaxTextureSize) : base;
+  int limit = IGraphics::GetMaxWindowPixels();
+  if (mMaxTextureSize > 0)
+    limit = std::min(limit, mMaxTextureSize);
+  if (mTextureSizeLimit > 0)
+    limit = std::min(limit, mTextureSizeLimit);
+  return limit;
 }
 
 void IGraphicsNanoVG::OnViewDestroyed()

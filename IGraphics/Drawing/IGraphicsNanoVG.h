@@ -115,7 +115,7 @@ public:
 
   /** The GPU's limit on a texture's side (and a render target's), once the context exists; 0 before. */
   int GetMaxTextureSize() const { return mMaxTextureSize; }
-  /** Lowers the texture limit below the GPU's, as a smaller GPU's would be (tests of large images). */
+  /** Lowers the texture limit below the GPU's, as a smaller GPU's would be (tests of large images and windows). */
   void LimitTextureSize(int size) { mTextureSizeLimit = size; }
   int GetMaxWindowPixels() const override;
 

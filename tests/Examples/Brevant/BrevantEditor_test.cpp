@@ -366,6 +366,18 @@ TEST(BrevantEditor, ContentScalesAndSizesFromAHostStayWithinWhatADisplayCanShow)
   EXPECT_EQ(tiny.getWidth(), 498 * 3);
   EXPECT_EQ(tiny.getHeight(), 306 * 3);
 
+  // A GPU that cannot hold a 4x window: the panel is drawn smaller, and the host is offered no larger size.
+  dynamic_cast<IGraphicsNanoVG*>(v.plug->GetUI())->LimitTextureSize(2048);
+  ASSERT_EQ(v.scaling->setContentScaleFactor(4.f), Steinberg::kResultTrue);
+  EXPECT_LE(v.Size().getWidth(), 2048);
+  EXPECT_GT(v.Size().getWidth(), 2000);
+  EXPECT_EQ(v.headless->drawFrame(), Steinberg::kResultTrue);
+  Steinberg::ViewRect wide(0, 0, 9000, 9000);
+  v.view->checkSizeConstraint(&wide);
+  EXPECT_EQ(wide.getWidth(), 2048);
+  dynamic_cast<IGraphicsNanoVG*>(v.plug->GetUI())->LimitTextureSize(0);
+  ASSERT_EQ(v.scaling->setContentScaleFactor(3.f), Steinberg::kResultTrue);
+
   // Rectangles at the ends of the coordinate range: no overflow, and a size that fits after the corner.
   constexpr Steinberg::int32 kMax = std::numeric_limits<Steinberg::int32>::max();
   constexpr Steinberg::int32 kMin = std::numeric_limits<Steinberg::int32>::min();
