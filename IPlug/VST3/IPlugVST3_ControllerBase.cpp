@@ -69,10 +69,7 @@ void IPlugVST3ControllerBase::Initialize(IEditorDelegate& plug, EditControllerEx
   const bool hasPrograms = !programNames.empty();
   if (hasPrograms)
   {
-    // Not automatable: a recall rewrites every parameter, which belongs on the main thread, not in a block.
-    mProgramParameter = new StringListParameter(STR16("Program"), kVST3PresetParamID, nullptr,
-                                                ParameterInfo::kIsProgramChange | ParameterInfo::kIsList,
-                                                kRootUnitId);
+    mProgramParameter = new IPlugVST3ProgramParameter();
     auto* list = new ProgramList(STR16("Factory Presets"), kVST3PresetParamID, kRootUnitId);
     for (const std::string& program : programNames)
     {
@@ -80,7 +77,6 @@ void IPlugVST3ControllerBase::Initialize(IEditorDelegate& plug, EditControllerEx
       mProgramParameter->appendString(name);
       list->addProgram(name);
     }
-    mParameters->addParameter(mProgramParameter);
     controller.addProgramList(list);
   }
 
@@ -109,6 +105,9 @@ void IPlugVST3ControllerBase::Initialize(IEditorDelegate& plug, EditControllerEx
     }
     mParameters->addParameter(new IPlugVST3Parameter(param, static_cast<ParamID>(i), unitID));
   }
+  // After the plug-in's own, so their indices in the container stay as they were without presets.
+  if (mProgramParameter)
+    mParameters->addParameter(mProgramParameter);
 
   if (doesMidiIn)
   {

@@ -53,7 +53,7 @@ public:
 protected:
   Steinberg::Vst::ParameterContainer* mParameters;
   IPlugVST3BypassParameter* mBypassParameter = nullptr;
-  Steinberg::Vst::StringListParameter* mProgramParameter = nullptr;
+  IPlugVST3ProgramParameter* mProgramParameter = nullptr;
 
   // Track information from the host's channel context.
   WDL_String mChannelName;
