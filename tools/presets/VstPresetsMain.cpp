@@ -59,8 +59,9 @@ int main(int argc, char** argv)
   }
 
   const ClassInfo& cls = plug->Class();
-  const std::filesystem::path folder =
-      std::filesystem::path(outDir) / FileName(cls.vendor) / FileName(cls.name);
+  // The class's vendor, else the factory's (a class may leave it to the factory).
+  const std::string vendor = cls.vendor.empty() ? module->GetFactoryInfo().vendor : cls.vendor;
+  const std::filesystem::path folder = std::filesystem::path(outDir) / FileName(vendor) / FileName(cls.name);
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   if (ec)

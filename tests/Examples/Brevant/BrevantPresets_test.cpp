@@ -7,10 +7,15 @@
 #include "IPlugByteChunk.h"
 
 #include "pluginterfaces/vst/ivstunits.h"
+#include "public.sdk/source/common/memorystream.h"
+#include "public.sdk/source/vst/vstpresetfile.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <set>
 
 using namespace Steinberg;
@@ -156,3 +161,37 @@ TEST(BrevantPresets, ARestoredSessionIsTheSavedStateWhateverTheProgram)
   plug->Stop();
   EXPECT_DOUBLE_EQ(Plain(*plug, "Low Input"), 11.0);
 }
+
+#ifdef BREVANT_VSTPRESETS_TOOL
+TEST(BrevantPresets, PresetFilesLoadAsTheProgramsDo)
+{
+  const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) / "brevant-vstpresets";
+  std::filesystem::remove_all(dir);
+  const std::string command = std::string(BREVANT_VSTPRESETS_TOOL) + " " + BREVANT_BUNDLE_DIR + " -o " + dir.string() +
+                              " > /dev/null";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+
+  auto reference = Open();
+  auto plug = Open();
+  ASSERT_TRUE(reference && plug);
+  const auto programs = ReadProgramList(*reference);
+  ASSERT_TRUE(programs);
+  for (const std::string& name : programs->names)
+  {
+    SCOPED_TRACE(name);
+    const auto path = dir / "Quillmere" / "Brevant" / (name + ".vstpreset");
+    std::ifstream file(path, std::ios::binary);
+    ASSERT_TRUE(file) << path;
+    std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    IPtr<MemoryStream> stream = owned(new MemoryStream(bytes.data(), static_cast<TSize>(bytes.size())));
+    ASSERT_TRUE(PresetFile::loadPreset(stream, FUID::fromTUID(plug->Class().cid), plug->Component()));
+
+    std::string error;
+    ASSERT_TRUE(SelectProgram(*reference, name, error)) << error;
+    std::vector<uint8_t> expected, loaded;
+    ASSERT_TRUE(reference->GetState(expected));
+    ASSERT_TRUE(plug->GetState(loaded));
+    EXPECT_EQ(loaded, expected);
+  }
+}
+#endif
