@@ -9,6 +9,7 @@ using namespace iplug;
 void Brevant::MakeFactoryPresets()
 {
   // Values are typed as the calls read them: double for knobs, int for switches.
+  // clang-format off
   MakePresetFromNamedParams("Init", 0);
 
   // 1-3 dB on a mix bus: slow attacks keep the transients, the release breathes with the tempo.
@@ -61,6 +62,8 @@ void Brevant::MakeFactoryPresets()
                             kLowSidechain, 1, kMidSidechain, 1, kHighBypass, 0,
                             kLowInput, 30.0, kMidInput, 24.0,
                             kLowAttack, 1.0, kMidAttack, 1.0, kLowRelease, 200.0, kMidRelease, 200.0);
+
+  // clang-format on
 
   // The calls above hold parameter values only, while this plug-in's state (and so a recall) starts with the
   // editor's size: put an empty size in front, which a recall reads as "leave the editor as it is".

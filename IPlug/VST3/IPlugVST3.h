@@ -95,9 +95,8 @@ public:
   int32 PLUGIN_API getProgramListCount() override { return SingleComponentEffect::getProgramListCount(); }
   tresult PLUGIN_API getProgramListInfo(int32 listIndex, Steinberg::Vst::ProgramListInfo& info) override
   {
-    return SingleComponentEffect::getProgramListInfo(listIndex, info) == Steinberg::kResultOk
-               ? Steinberg::kResultOk
-               : Steinberg::kResultFalse;
+    return SingleComponentEffect::getProgramListInfo(listIndex, info) == Steinberg::kResultOk ? Steinberg::kResultOk
+                                                                                              : Steinberg::kResultFalse;
   }
   tresult PLUGIN_API getProgramName(Steinberg::Vst::ProgramListID listId, int32 programIndex,
                                     Steinberg::Vst::String128 name) override;

@@ -14,8 +14,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <span>
 #include <iostream>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -133,8 +133,7 @@ int main(int argc, char** argv)
   const std::string inPath = outDir + "/input.wav", outPath = outDir + "/output.wav";
   std::string error;
 
-  const host::AudioData input =
-      material == "voice" ? demo::MakeVoice(rate, seconds) : demo::MakeDemoMix(rate, seconds);
+  const host::AudioData input = material == "voice" ? demo::MakeVoice(rate, seconds) : demo::MakeDemoMix(rate, seconds);
   const host::AudioData keyInput = key ? demo::MakeKickKey(rate, seconds) : host::AudioData{};
   if (!host::WriteAudioFile(inPath, input, false, error))
   {
@@ -254,8 +253,8 @@ int main(int argc, char** argv)
 
   const double busySeconds = std::chrono::duration<double>(busy).count();
   std::cout << "Brevant demo: " << Fmt("%.1f", seconds) << " s stereo " << (material == "voice" ? "voice" : "mix")
-            << (key ? " (kick on the side-chain)" : "") << " at " << rate << " Hz, blocks of " << kBlock
-            << ", through " << bundle << "\n";
+            << (key ? " (kick on the side-chain)" : "") << " at " << rate << " Hz, blocks of " << kBlock << ", through "
+            << bundle << "\n";
   PrintLevels("input ", input);
   PrintLevels("output", output);
   std::cout << "  latency: " << latency << " samples\n";

@@ -167,8 +167,8 @@ TEST(BrevantPresets, PresetFilesLoadAsTheProgramsDo)
 {
   const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) / "brevant-vstpresets";
   std::filesystem::remove_all(dir);
-  const std::string command = std::string(BREVANT_VSTPRESETS_TOOL) + " " + BREVANT_BUNDLE_DIR + " -o " + dir.string() +
-                              " > /dev/null";
+  const std::string command =
+      std::string(BREVANT_VSTPRESETS_TOOL) + " " + BREVANT_BUNDLE_DIR + " -o " + dir.string() + " > /dev/null";
   ASSERT_EQ(std::system(command.c_str()), 0);
 
   auto reference = Open();
