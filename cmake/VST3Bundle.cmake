@@ -44,6 +44,10 @@ function(brevant_vst3_bundle target)
   target_link_options(${target} PRIVATE
     "LINKER:--version-script=${BREVANT_VST3_EXPORTS_MAP}"
     "LINKER:--undefined=GetPluginFactory,--undefined=ModuleEntry,--undefined=ModuleExit")
+  # A release module carries its C++ runtime, so it loads on distributions with an older libstdc++.
+  if(BREVANT_PORTABLE)
+    target_link_options(${target} PRIVATE -static-libstdc++ -static-libgcc)
+  endif()
   # Clang leaves a sanitizer runtime to the executable, so its sanitizer symbols stay open in a module.
   if(NOT (BREVANT_SANITIZE AND CMAKE_CXX_COMPILER_ID MATCHES "Clang"))
     target_link_options(${target} PRIVATE "LINKER:--no-undefined")

@@ -10,6 +10,7 @@ using namespace iplug;
 Brevant::Brevant(const InstanceInfo& info) : IPlugVST3(info, brevant::MakeConfig())
 {
   DefineParameters();
+  MakeFactoryPresets();
   // The vector maths' path is chosen and its functions bound here, not on the audio thread.
   brevant::simd::Prepare();
   mMakeGraphicsFunc = [this]() { return MakeEditorGraphics(); };

@@ -102,6 +102,8 @@ public:
 
 private:
   void DefineParameters();
+  // Factory presets (BrevantPresets.cpp), made from the parameters' defaults.
+  void MakeFactoryPresets();
   // Editor (BrevantLayout.cpp): the graphics context it opens in and the panel laid out on it.
   iplug::igraphics::IGraphics* MakeEditorGraphics();
   void LayoutEditor(iplug::igraphics::IGraphics* pGraphics);

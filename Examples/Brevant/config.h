@@ -23,7 +23,7 @@ constexpr int kEditorHeight = 612;
 constexpr int kEditorFPS = 60;
 
 constexpr int kNumParams = 31;
-constexpr int kNumPresets = 1;
+constexpr int kNumPresets = 9; // the factory presets (BrevantPresets.cpp)
 
 /** The configuration every Brevant instance is built from. */
 constexpr iplug::Config MakeConfig()

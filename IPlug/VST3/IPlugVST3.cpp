@@ -13,6 +13,7 @@
 #include "pluginterfaces/vst/ivsthostapplication.h"
 
 #include <cmath>
+#include <string>
 #include <vector>
 
 using namespace Steinberg;
@@ -140,7 +141,17 @@ tresult PLUGIN_API IPlugVST3::initialize(FUnknown* context)
   mInitialized = true;
 
   IPlugVST3ProcessorBase::Initialize(*this);
-  IPlugVST3ControllerBase::Initialize(*this, *this, IsInstrument(), DoesMIDIIn());
+  // A plug-in whose presets are all made offers them as the host's program list; one that leaves slots for user
+  // presets to be captured in has no fixed list to show.
+  std::vector<std::string> programNames;
+  for (int i = 0; i < NPresets(); i++)
+  {
+    if (GetPreset(i)->mInitialized)
+      programNames.emplace_back(GetPresetName(i));
+  }
+  if (programNames.size() != static_cast<size_t>(NPresets()))
+    programNames.clear();
+  IPlugVST3ControllerBase::Initialize(*this, *this, IsInstrument(), DoesMIDIIn(), programNames);
   // Initialized again after terminate, the host parameters start from the instance's values, not the defaults.
   UpdateParams(*this, GetBypassed() ? 1.0 : 0.0);
 
@@ -317,7 +328,33 @@ tresult PLUGIN_API IPlugVST3::setParamNormalized(ParamID tag, ParamValue value)
   // Hosts mirror automation here regularly on the main thread: a good moment to deliver a latency change to a host
   // that offers no run loop for the timer.
   DeliverFromProcessor();
+  if (mProgramParameter && tag == kVST3PresetParamID)
+  {
+    if (!std::isfinite(value))
+      return kResultFalse;
+    // Only a change of program recalls: a host echoing the value it shows (after restoring a session, say) must
+    // not overwrite the state it just restored.
+    const int before = ProgramFromNormalized(mProgramParameter->getNormalized());
+    mProgramParameter->setNormalized(value);
+    const int program = ProgramFromNormalized(mProgramParameter->getNormalized());
+    if (program != before)
+      RecallProgram(program);
+    return kResultOk;
+  }
   return SetParamNormalized(*this, tag, value) ? kResultOk : kResultFalse;
+}
+
+void IPlugVST3::RecallProgram(int program)
+{
+  if (!RestorePreset(program))
+    return;
+  UpdateParams(*this, mBypassParameter ? mBypassParameter->getNormalized() : 0.0);
+  if (componentHandler)
+  {
+    FUnknownPtr<IComponentHandler> handler(componentHandler);
+    if (handler)
+      handler->restartComponent(kParamValuesChanged);
+  }
 }
 
 IPlugView* PLUGIN_API IPlugVST3::createView(const char* name)

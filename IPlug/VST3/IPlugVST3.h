@@ -91,10 +91,12 @@ public:
 
   // --- IUnitInfo
   tresult PLUGIN_API getUnitInfo(int32 unitIndex, Steinberg::Vst::UnitInfo& info) override;
-  int32 PLUGIN_API getProgramListCount() override { return 0; }
-  tresult PLUGIN_API getProgramListInfo(int32, Steinberg::Vst::ProgramListInfo&) override
+  /** One list, the presets, when the plug-in made any; none otherwise. */
+  int32 PLUGIN_API getProgramListCount() override { return SingleComponentEffect::getProgramListCount(); }
+  tresult PLUGIN_API getProgramListInfo(int32 listIndex, Steinberg::Vst::ProgramListInfo& info) override
   {
-    return Steinberg::kResultFalse;
+    return SingleComponentEffect::getProgramListInfo(listIndex, info) == Steinberg::kResultOk ? Steinberg::kResultOk
+                                                                                              : Steinberg::kResultFalse;
   }
   tresult PLUGIN_API getProgramName(Steinberg::Vst::ProgramListID listId, int32 programIndex,
                                     Steinberg::Vst::String128 name) override;
@@ -134,6 +136,9 @@ protected:
   Steinberg::IPlugFrame* mViewFrame = nullptr;
 
 private:
+  /** Main thread: the host chose a program; restores that preset and has the host re-read the values. */
+  void RecallProgram(int program);
+
   /** The run loop the host context offered in initialize, if any. */
   Steinberg::IPtr<Steinberg::Linux::IRunLoop> mContextRunLoop;
   /** Between a successful initialize and terminate. */

@@ -57,7 +57,7 @@ const char* GetVST3MIDIControllerName(int controller)
 IPlugVST3ControllerBase::IPlugVST3ControllerBase(ParameterContainer& parameters) : mParameters(&parameters) {}
 
 void IPlugVST3ControllerBase::Initialize(IEditorDelegate& plug, EditControllerEx1& controller, bool isInstrument,
-                                         bool doesMidiIn)
+                                         bool doesMidiIn, const std::vector<std::string>& programNames)
 {
   if (!isInstrument)
   {
@@ -66,8 +66,22 @@ void IPlugVST3ControllerBase::Initialize(IEditorDelegate& plug, EditControllerEx
   }
 
   String128 name;
+  const bool hasPrograms = !programNames.empty();
+  if (hasPrograms)
+  {
+    mProgramParameter = new IPlugVST3ProgramParameter();
+    auto* list = new ProgramList(STR16("Factory Presets"), kVST3PresetParamID, kRootUnitId);
+    for (const std::string& program : programNames)
+    {
+      CopyAsciiToUTF16(name, 128, program.c_str());
+      mProgramParameter->appendString(name);
+      list->addProgram(name);
+    }
+    controller.addProgramList(list);
+  }
+
   CopyAsciiToUTF16(name, 128, "Root");
-  controller.addUnit(new Unit(name, kRootUnitId, kNoParentUnitId));
+  controller.addUnit(new Unit(name, kRootUnitId, kNoParentUnitId, hasPrograms ? kVST3PresetParamID : kNoProgramListId));
 
   // One unit per distinct non-empty group, in order of first appearance.
   std::vector<std::string> groups;
@@ -91,6 +105,9 @@ void IPlugVST3ControllerBase::Initialize(IEditorDelegate& plug, EditControllerEx
     }
     mParameters->addParameter(new IPlugVST3Parameter(param, static_cast<ParamID>(i), unitID));
   }
+  // After the plug-in's own, so their indices in the container stay as they were without presets.
+  if (mProgramParameter)
+    mParameters->addParameter(mProgramParameter);
 
   if (doesMidiIn)
   {
@@ -135,6 +152,13 @@ bool IPlugVST3ControllerBase::SetParamNormalized(IEditorDelegate& plug, ParamID 
     plug.SendParameterValueFromDelegate(idx, value, true);
   }
   return true;
+}
+
+int IPlugVST3ControllerBase::ProgramFromNormalized(ParamValue value) const
+{
+  if (!mProgramParameter || !std::isfinite(value))
+    return -1;
+  return static_cast<int>(mProgramParameter->toPlain(std::clamp(value, 0.0, 1.0)));
 }
 
 void IPlugVST3ControllerBase::UpdateParams(IEditorDelegate& plug, ParamValue bypassState)

@@ -5,6 +5,9 @@
 #include "IPlugVST3_Parameter.h"
 #include "wdlstring.h"
 
+#include <string>
+#include <vector>
+
 #include "public.sdk/source/vst/vsteditcontroller.h"
 
 namespace iplug
@@ -24,9 +27,10 @@ public:
   IPlugVST3ControllerBase(const IPlugVST3ControllerBase&) = delete;
   IPlugVST3ControllerBase& operator=(const IPlugVST3ControllerBase&) = delete;
 
-  /** Creates the host parameters and units; called once from initialize. */
+  /** Creates the host parameters and units; called once from initialize. With program names, the root unit gets
+   * a program list of them and a program-change parameter bound to it (both with the ID kVST3PresetParamID). */
   void Initialize(IEditorDelegate& plug, Steinberg::Vst::EditControllerEx1& controller, bool isInstrument,
-                  bool doesMidiIn);
+                  bool doesMidiIn, const std::vector<std::string>& programNames = {});
 
   /** The host set a value on the controller side (main thread). False for unknown IDs. */
   bool SetParamNormalized(IEditorDelegate& plug, Steinberg::Vst::ParamID tag, Steinberg::Vst::ParamValue value);
@@ -35,13 +39,21 @@ public:
   void UpdateParams(IEditorDelegate& plug, Steinberg::Vst::ParamValue bypassState);
 
   /** The container drops its parameters on terminate: forget the ones held here. */
-  void ClearParameterPointers() { mBypassParameter = nullptr; }
+  void ClearParameterPointers()
+  {
+    mBypassParameter = nullptr;
+    mProgramParameter = nullptr;
+  }
 
   Steinberg::Vst::Parameter* GetBypassParameter() const { return mBypassParameter; }
+  Steinberg::Vst::Parameter* GetProgramParameter() const { return mProgramParameter; }
+  /** The program a normalized value of the program-change parameter names, or -1 without one. */
+  int ProgramFromNormalized(Steinberg::Vst::ParamValue value) const;
 
 protected:
   Steinberg::Vst::ParameterContainer* mParameters;
   IPlugVST3BypassParameter* mBypassParameter = nullptr;
+  IPlugVST3ProgramParameter* mProgramParameter = nullptr;
 
   // Track information from the host's channel context.
   WDL_String mChannelName;

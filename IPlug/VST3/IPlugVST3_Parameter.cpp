@@ -176,4 +176,25 @@ ParamValue IPlugVST3BypassParameter::toNormalized(ParamValue plainValue) const
   return StringListParameter::toNormalized(Clamped(plainValue, 0.0, static_cast<double>(info.stepCount)));
 }
 
+IPlugVST3ProgramParameter::IPlugVST3ProgramParameter()
+    : StringListParameter(STR16("Program"), kVST3PresetParamID, nullptr,
+                          ParameterInfo::kIsProgramChange | ParameterInfo::kIsList, kRootUnitId, nullptr)
+{
+}
+
+void IPlugVST3ProgramParameter::toString(ParamValue valueNormalized, String128 string) const
+{
+  StringListParameter::toString(Clamped(valueNormalized, 0.0, 1.0), string);
+}
+
+ParamValue IPlugVST3ProgramParameter::toPlain(ParamValue valueNormalized) const
+{
+  return StringListParameter::toPlain(Clamped(valueNormalized, 0.0, 1.0));
+}
+
+ParamValue IPlugVST3ProgramParameter::toNormalized(ParamValue plainValue) const
+{
+  return StringListParameter::toNormalized(Clamped(plainValue, 0.0, static_cast<double>(info.stepCount)));
+}
+
 } // namespace iplug

@@ -54,4 +54,19 @@ public:
   OBJ_METHODS(IPlugVST3BypassParameter, StringListParameter)
 };
 
+/** The program-change parameter: one entry per preset, in the root unit, bound to the program list of the same ID.
+ * Not automatable: a recall rewrites every parameter, which belongs on the main thread. */
+class IPlugVST3ProgramParameter : public Steinberg::Vst::StringListParameter
+{
+public:
+  IPlugVST3ProgramParameter();
+
+  // As the bypass: values outside the list are taken as its nearest end.
+  void toString(Steinberg::Vst::ParamValue valueNormalized, Steinberg::Vst::String128 string) const override;
+  Steinberg::Vst::ParamValue toPlain(Steinberg::Vst::ParamValue valueNormalized) const override;
+  Steinberg::Vst::ParamValue toNormalized(Steinberg::Vst::ParamValue plainValue) const override;
+
+  OBJ_METHODS(IPlugVST3ProgramParameter, StringListParameter)
+};
+
 } // namespace iplug

@@ -133,3 +133,76 @@ host::AudioData MakeDemoMix(int sampleRate, double seconds)
 }
 
 } // namespace brevant::demo
+
+namespace brevant::demo
+{
+
+host::AudioData MakeVoice(int sampleRate, double seconds)
+{
+  // A sung line: a buzzy source with vibrato through three formants, in syllables of uneven loudness, so a
+  // levelling preset has something to even out.
+  const double fs = sampleRate;
+  const auto frames = static_cast<size_t>(std::max(0.0, seconds) * fs);
+  host::AudioData voice;
+  voice.sampleRate = sampleRate;
+  voice.channels.assign(2, std::vector<double>(frames, 0.0));
+
+  const int notes[] = {57, 60, 62, 64, 62, 60, 59, 57};
+  const double syllableGainDb[] = {-6.0, 0.0, -14.0, -3.0, -18.0, -8.0, 0.0, -12.0};
+  const double formantHz[3] = {700.0, 1200.0, 2600.0};
+  const double formantGain[3] = {1.0, 0.6, 0.25};
+  double formantState[3][2] = {};
+  double phase = 0.0;
+  for (size_t i = 0; i < frames; i++)
+  {
+    const double t = static_cast<double>(i) / fs;
+    const int syllable = static_cast<int>(t / 0.4);
+    const double inSyllable = t - syllable * 0.4;
+    const double hz = MidiHz(notes[syllable % 8]) * (1.0 + 0.01 * std::sin(kTwoPi * 5.5 * t));
+    phase += hz / fs;
+    phase -= std::floor(phase);
+    const double source = 2.0 * phase - 1.0;
+    // Each syllable swells in and decays, with a short gap before the next.
+    const double env = std::min(1.0, inSyllable / 0.03) * std::exp(-inSyllable * 2.5) * (inSyllable < 0.36 ? 1.0 : 0.0);
+    double out = 0.0;
+    for (int f = 0; f < 3; f++)
+    {
+      // Two-pole resonator at the formant.
+      const double r = 0.995, w = kTwoPi * formantHz[f] / fs;
+      const double y = source * (1.0 - r) + 2.0 * r * std::cos(w) * formantState[f][0] - r * r * formantState[f][1];
+      formantState[f][1] = formantState[f][0];
+      formantState[f][0] = y;
+      out += formantGain[f] * y;
+    }
+    const double g = std::pow(10.0, syllableGainDb[syllable % 8] / 20.0);
+    voice.channels[0][i] = voice.channels[1][i] = 4.0 * out * env * g;
+  }
+  // Peak near -3 dBFS, as the mix.
+  double peak = 0.0;
+  for (double v : voice.channels[0])
+    peak = std::max(peak, std::fabs(v));
+  if (peak > 0.0)
+    for (auto& ch : voice.channels)
+      for (double& v : ch)
+        v *= 0.708 / peak;
+  return voice;
+}
+
+host::AudioData MakeKickKey(int sampleRate, double seconds)
+{
+  // A kick on every beat at 120 BPM: the key a ducking preset listens to.
+  const double fs = sampleRate;
+  const auto frames = static_cast<size_t>(std::max(0.0, seconds) * fs);
+  host::AudioData key;
+  key.sampleRate = sampleRate;
+  key.channels.assign(2, std::vector<double>(frames, 0.0));
+  for (size_t i = 0; i < frames; i++)
+  {
+    const double t = std::fmod(static_cast<double>(i) / fs, kBeat);
+    const double v = 0.7 * std::sin(kTwoPi * 55.0 * t) * std::exp(-t * 12.0);
+    key.channels[0][i] = key.channels[1][i] = v;
+  }
+  return key;
+}
+
+} // namespace brevant::demo

@@ -3,6 +3,7 @@
 // files and prints levels, latency, the gain reduction the three meters showed and the realtime factor.
 
 #include "DemoInput.h"
+#include "HostPresets.h"
 #include "HostedPlugin.h"
 
 #include "pluginterfaces/vst/vstspeaker.h"
@@ -14,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -72,11 +74,16 @@ void PrintLevels(const char* what, const host::AudioData& audio)
 
 int Usage()
 {
-  std::cerr << "usage: brevant-demo [--bundle PATH] [--out DIR] [--seconds S] [--rate HZ]\n"
+  std::cerr << "usage: brevant-demo [--bundle PATH] [--out DIR] [--seconds S] [--rate HZ] [--preset NAME]\n"
+               "                    [--material mix|voice] [--key] [--set NAME=VALUE ...]\n"
                "  --bundle PATH   the Brevant.vst3 bundle (default build/Brevant.vst3)\n"
                "  --out DIR       where input.wav and output.wav go (default build/demo)\n"
                "  --seconds S     length of the generated mix, 1 to 600 (default 8)\n"
-               "  --rate HZ       sample rate, 22050 to 192000 (default 48000)\n";
+               "  --rate HZ       sample rate, 22050 to 192000 (default 48000)\n"
+               "  --preset NAME   one of the plug-in's presets instead of the demo's settings\n"
+               "  --material M    mix (drums, bass, chord; the default) or voice (a sung line)\n"
+               "  --key           a kick on every beat into the side-chain input\n"
+               "  --set NAME=VAL  a parameter's plain value, after the preset (repeatable)\n";
   return 2;
 }
 
@@ -87,9 +94,17 @@ int main(int argc, char** argv)
   std::string bundle = "build/Brevant.vst3", outDir = "build/demo";
   double seconds = 8.0;
   int rate = 48000;
+  std::string preset, material = "mix";
+  bool key = false;
+  std::vector<std::pair<std::string, double>> extra; // --set, after the preset
   for (int i = 1; i < argc; i++)
   {
     const std::string a = argv[i];
+    if (a == "--key")
+    {
+      key = true;
+      continue;
+    }
     if (i + 1 >= argc)
       return Usage();
     const std::string v = argv[++i];
@@ -101,6 +116,12 @@ int main(int argc, char** argv)
       seconds = std::atof(v.c_str());
     else if (a == "--rate")
       rate = std::atoi(v.c_str());
+    else if (a == "--preset")
+      preset = v;
+    else if (a == "--set" && v.find('=') != std::string::npos)
+      extra.push_back({v.substr(0, v.rfind('=')), std::atof(v.substr(v.rfind('=') + 1).c_str())});
+    else if (a == "--material" && (v == "mix" || v == "voice"))
+      material = v;
     else
       return Usage();
   }
@@ -112,7 +133,8 @@ int main(int argc, char** argv)
   const std::string inPath = outDir + "/input.wav", outPath = outDir + "/output.wav";
   std::string error;
 
-  const host::AudioData input = demo::MakeDemoMix(rate, seconds);
+  const host::AudioData input = material == "voice" ? demo::MakeVoice(rate, seconds) : demo::MakeDemoMix(rate, seconds);
+  const host::AudioData keyInput = key ? demo::MakeKickKey(rate, seconds) : host::AudioData{};
   if (!host::WriteAudioFile(inPath, input, false, error))
   {
     std::cerr << "brevant-demo: " << error << "\n";
@@ -127,8 +149,19 @@ int main(int argc, char** argv)
     return 1;
   }
   plug->SetBusArrangements({SpeakerArr::kStereo, SpeakerArr::kStereo}, {SpeakerArr::kStereo});
+  if (key)
+    plug->ActivateBus(kAudio, kInput, 1, true);
   std::string setArgs;
-  for (const Setting& s : kSettings)
+  if (!preset.empty())
+  {
+    if (!host::SelectProgram(*plug, preset, error))
+    {
+      std::cerr << "brevant-demo: " << error << "\n";
+      return 1;
+    }
+    setArgs = " --preset \"" + preset + "\"";
+  }
+  for (const Setting& s : preset.empty() ? std::span<const Setting>(kSettings) : std::span<const Setting>())
   {
     const auto p = plug->FindParam(s.title);
     if (!p || !plug->SetParamPlain(p->id, s.value))
@@ -137,6 +170,16 @@ int main(int argc, char** argv)
       return 1;
     }
     setArgs += std::string(" --set \"") + s.title + "=" + Fmt("%g", s.value) + "\"";
+  }
+  for (const auto& [title, value] : extra)
+  {
+    const auto p = plug->FindParam(title);
+    if (!p || !plug->SetParamPlain(p->id, value))
+    {
+      std::cerr << "brevant-demo: the bundle has no parameter \"" << title << "\"\n";
+      return 1;
+    }
+    setArgs += " --set \"" + title + "=" + Fmt("%g", value) + "\"";
   }
   constexpr int kBlock = 512;
   if (!plug->Setup(rate, kBlock, kSample32) || !plug->Start())
@@ -148,11 +191,12 @@ int main(int argc, char** argv)
   host::AudioData output;
   output.sampleRate = rate;
   output.channels.assign(2, std::vector<double>(static_cast<size_t>(input.NumFrames())));
-  std::vector<float> in32[2], out32[2];
+  std::vector<float> in32[2], out32[2], key32[2];
   for (int c = 0; c < 2; c++)
   {
     in32[c].resize(kBlock);
     out32[c].resize(kBlock);
+    key32[c].resize(kBlock);
   }
   double meterMin[3] = {1.0, 1.0, 1.0}, meterDbSum[3] = {0.0, 0.0, 0.0};
   int readings = 0;
@@ -165,10 +209,16 @@ int main(int argc, char** argv)
       for (int i = 0; i < n; i++)
         in32[c][static_cast<size_t>(i)] =
             static_cast<float>(input.channels[static_cast<size_t>(c)][static_cast<size_t>(pos + i)]);
+    if (key)
+      for (int c = 0; c < 2; c++)
+        for (int i = 0; i < n; i++)
+          key32[c][static_cast<size_t>(i)] =
+              static_cast<float>(keyInput.channels[static_cast<size_t>(c)][static_cast<size_t>(pos + i)]);
     float* ins[2] = {in32[0].data(), in32[1].data()};
     float* outs[2] = {out32[0].data(), out32[1].data()};
+    float* keys[2] = {key32[0].data(), key32[1].data()};
     const auto start = std::chrono::steady_clock::now();
-    const bool ok = plug->Process(n, ins, outs);
+    const bool ok = key ? plug->Process(n, ins, outs, keys) : plug->Process(n, ins, outs);
     busy += std::chrono::steady_clock::now() - start;
     if (!ok)
     {
@@ -202,8 +252,9 @@ int main(int argc, char** argv)
   }
 
   const double busySeconds = std::chrono::duration<double>(busy).count();
-  std::cout << "Brevant demo: " << Fmt("%.1f", seconds) << " s stereo mix at " << rate << " Hz, blocks of " << kBlock
-            << ", through " << bundle << "\n";
+  std::cout << "Brevant demo: " << Fmt("%.1f", seconds) << " s stereo " << (material == "voice" ? "voice" : "mix")
+            << (key ? " (kick on the side-chain)" : "") << " at " << rate << " Hz, blocks of " << kBlock << ", through "
+            << bundle << "\n";
   PrintLevels("input ", input);
   PrintLevels("output", output);
   std::cout << "  latency: " << latency << " samples\n";

@@ -2,6 +2,7 @@
 
 #include "AudioFile.h"
 #include "HostEditor.h"
+#include "HostPresets.h"
 #include "HostedPlugin.h"
 
 #include "IPlugViewHeadless.h"
@@ -45,14 +46,14 @@ struct UsageError
 
 struct ScreenshotOptions
 {
-  std::string bundle, output, render, className;
+  std::string bundle, output, render, className, preset;
   std::vector<std::pair<std::string, double>> sets;
   float scale = 1.f;
 };
 
 struct RenderOptions
 {
-  std::string bundle, input, output, sidechain, loadState, saveState, className;
+  std::string bundle, input, output, sidechain, loadState, saveState, className, preset;
   std::vector<std::pair<std::string, double>> sets;
   int block = 512;
   int precision = 32;
@@ -264,6 +265,15 @@ int RunInfo(const std::string& bundle, const std::string& className, std::ostrea
         << "\n";
     DescribeBuses(*plug, out);
     DescribeParams(*plug, out);
+    if (const auto programs = ReadProgramList(*plug))
+    {
+      out << "  presets: " << programs->names.size() << " (program list " << programs->listId
+          << ", program-change parameter id " << programs->paramId << ")\n";
+      for (size_t i = 0; i < programs->names.size(); i++)
+        out << "    [" << i << "] " << Quote(programs->names[i]) << "\n";
+    }
+    else
+      out << "  presets: none\n";
     out << "  latency: " << plug->LatencySamples() << " samples\n";
     out << "  tail: " << plug->TailSamples() << " samples\n";
   }
@@ -311,10 +321,18 @@ const ClassInfo* LoadEffectClass(const std::string& bundle, const std::string& c
   return module ? ChooseEffect(*module, className, error) : nullptr;
 }
 
-/** Sets each parameter (by title or #ID) to its plain value, saying so on out when given. */
+/** Chooses the preset (when named), then sets each parameter (by title or #ID) to its plain value, saying so on
+    out when given. */
 bool ApplySets(HostedPlugin& plug, const std::vector<std::pair<std::string, double>>& sets, std::ostream* out,
-               std::string& error)
+               std::string& error, const std::string& preset = {})
 {
+  if (!preset.empty())
+  {
+    if (!SelectProgram(plug, preset, error))
+      return false;
+    if (out)
+      *out << "preset " << Quote(preset) << "\n";
+  }
   for (const auto& [name, plain] : sets)
   {
     const auto param = plug.FindParam(name);
@@ -375,6 +393,8 @@ RenderOptions ParseRender(const std::vector<std::string>& args)
                  }
                  else if (a == "--set")
                    o.sets.push_back(ParseSet(value()));
+                 else if (a == "--preset")
+                   o.preset = value();
                  else
                    return false;
                  return true;
@@ -545,7 +565,7 @@ int RunRender(const RenderOptions& o, std::ostream& out, std::ostream& err)
       return fail(plug->LastError() + " in " + o.loadState);
     out << "state loaded: " << o.loadState << " (" << state.size() << " bytes)\n";
   }
-  if (!ApplySets(*plug, o.sets, &out, error))
+  if (!ApplySets(*plug, o.sets, &out, error, o.preset))
     return fail(error);
 
   if (!ArrangeBuses(*plug, input.NumChannels(), sidechain.NumChannels(), error))
@@ -609,6 +629,8 @@ ScreenshotOptions ParseScreenshot(const std::vector<std::string>& args)
                  }
                  else if (a == "--set")
                    o.sets.push_back(ParseSet(value()));
+                 else if (a == "--preset")
+                   o.preset = value();
                  else
                    return false;
                  return true;
@@ -633,7 +655,7 @@ int RunScreenshot(const ScreenshotOptions& o, std::ostream& out, std::ostream& e
   auto plug = HostedPlugin::Create(module, *cls, error);
   if (!plug)
     return fail(error);
-  if (!ApplySets(*plug, o.sets, nullptr, error))
+  if (!ApplySets(*plug, o.sets, nullptr, error, o.preset))
     return fail(error);
   if (!plug->Controller())
     return fail("the plug-in has no edit controller, so no editor");
@@ -885,12 +907,13 @@ void PrintUsage(std::ostream& os)
         "  brevant-host info BUNDLE [--class NAME]\n"
         "  brevant-host render BUNDLE -i INPUT -o OUTPUT [options]\n"
         "  brevant-host editor BUNDLE [--scale S] [--screenshot PNG] [--seconds N] [--audio] [--set NAME=VALUE ...]\n"
-        "  brevant-host screenshot BUNDLE -o FILE.png [--scale S] [--set NAME=VALUE ...] [--render IN.wav]\n"
+        "  brevant-host screenshot BUNDLE -o FILE.png [--scale S] [--preset NAME] [--set NAME=VALUE ...]\n"
+        "                         [--render IN.wav]\n"
         "  brevant-host --help\n"
         "\n"
         "BUNDLE is a .vst3 bundle folder (or the module's .so itself).\n"
         "\n"
-        "info lists the factory, its classes and, for each audio effect, its buses, parameters and latency.\n"
+        "info lists the factory, its classes and, for each audio effect, its buses, parameters, presets and latency.\n"
         "\n"
         "render processes INPUT block by block and writes exactly what the plug-in produced to OUTPUT (same\n"
         "length; latency is reported, not compensated). Audio files are read and written with libsndfile; the\n"
@@ -899,6 +922,8 @@ void PrintUsage(std::ostream& os)
         "  -i, --input FILE     audio to process\n"
         "  -o, --output FILE    where to write the result\n"
         "  --sidechain FILE     audio for the side-chain bus (same sample rate; cut or padded to the input)\n"
+        "  --preset NAME        choose a preset (as info lists them) through the program-change parameter, before\n"
+        "                       any --set\n"
         "  --set NAME=VALUE     set a parameter, by title (or #ID), to a plain value before the first block\n"
         "                       (repeatable; a plug-in parameter wins over the host bypass of the same title)\n"
         "  --block N            samples per process call (default 512)\n"
@@ -911,6 +936,7 @@ void PrintUsage(std::ostream& os)
         "with Mesa's software renderer where there is no GPU) and writes its first complete frame as PNG.\n"
         "  -o, --output FILE    the PNG to write (device pixels: the editor size times --scale)\n"
         "  --scale S            screen scale, 1 to 4 (default 1)\n"
+        "  --preset NAME        as for render\n"
         "  --set NAME=VALUE     as for render\n"
         "  --render FILE        process this audio file first (editor open), so meters show what it did\n"
         "\n"

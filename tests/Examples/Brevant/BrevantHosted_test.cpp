@@ -48,7 +48,7 @@ TEST(BrevantHosted, ProcessesAndKeepsItsState)
 {
   auto plug = Open();
   ASSERT_TRUE(plug);
-  EXPECT_EQ(plug->Params().size(), 32u);
+  EXPECT_EQ(plug->Params().size(), 33u); // 31, the host bypass and the program change
   EXPECT_TRUE(plug->SetBusArrangements({SpeakerArr::kMono, SpeakerArr::kMono}, {SpeakerArr::kMono}));
   EXPECT_TRUE(plug->SetBusArrangements({SpeakerArr::kStereo, SpeakerArr::kStereo}, {SpeakerArr::kStereo}));
   ASSERT_TRUE(plug->SetParamPlain(plug->FindParam("Low Attack")->id, 25.0));

@@ -43,7 +43,7 @@ TEST(ConformanceLifecycle, InitializeAndTerminateInAndOutOfOrder)
     plug.component->terminate();
     ASSERT_EQ(plug.Initialize(), kResultOk);
     const auto fresh = Snapshot(plug);
-    EXPECT_EQ(plug.controller->getParameterCount(), 32);
+    EXPECT_EQ(plug.controller->getParameterCount(), 33);
 
     // A second initialize is refused and duplicates nothing.
     EXPECT_NE(plug.component->initialize(static_cast<FUnknown*>(&HostModule::Host())), kResultOk);
@@ -85,7 +85,7 @@ TEST(ConformanceLifecycle, InitializeAndTerminateInAndOutOfOrder)
     EXPECT_EQ(plug.component->initialize(nullptr), kResultOk);
     EXPECT_NE(plug.component->initialize(nullptr), kResultOk);
     EXPECT_EQ(plug.component->getBusCount(kAudio, kInput), 2);
-    EXPECT_EQ(plug.controller->getParameterCount(), 32);
+    EXPECT_EQ(plug.controller->getParameterCount(), 33);
     plug.initialized = true;
   }
   {

@@ -5,6 +5,7 @@
 
 #include "pluginterfaces/vst/ivstmidicontrollers.h"
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 
@@ -46,10 +47,10 @@ TEST(ConformanceParameters, ScanLikeAValidator)
 {
   Instance plug;
   const auto infos = Infos(plug);
-  ASSERT_EQ(infos.size(), 32u);
+  ASSERT_EQ(infos.size(), 33u); // the host bypass, the 31 and the program change
   ParameterInfo info{};
   EXPECT_NE(plug.controller->getParameterInfo(-1, info), kResultOk);
-  EXPECT_NE(plug.controller->getParameterInfo(32, info), kResultOk);
+  EXPECT_NE(plug.controller->getParameterInfo(33, info), kResultOk);
 
   auto* units = plug.Query<IUnitInfo>();
   ASSERT_NE(units, nullptr);
@@ -81,7 +82,22 @@ TEST(ConformanceParameters, ScanLikeAValidator)
     {
       EXPECT_GT(p.stepCount, 0) << "a list needs entries";
     }
-    EXPECT_EQ(p.flags & ParameterInfo::kIsProgramChange, 0) << "no program lists to change";
+    if (p.flags & ParameterInfo::kIsProgramChange)
+    {
+      // It switches the program list of its unit, one step per program.
+      UnitInfo unit{};
+      for (int32 u = 0; u < units->getUnitCount(); u++)
+        if (units->getUnitInfo(u, unit) == kResultOk && unit.id == p.unitId)
+          break;
+      EXPECT_EQ(unit.id, p.unitId);
+      EXPECT_NE(unit.programListId, kNoProgramListId);
+      ProgramListInfo list{};
+      bool found = false;
+      for (int32 l = 0; l < units->getProgramListCount() && !found; l++)
+        found = units->getProgramListInfo(l, list) == kResultOk && list.id == unit.programListId;
+      EXPECT_TRUE(found) << "program list " << unit.programListId;
+      EXPECT_EQ(list.programCount, p.stepCount + 1);
+    }
     if (p.flags & ParameterInfo::kIsBypass)
     {
       bypasses++;
@@ -193,7 +209,11 @@ TEST(ConformanceParameters, HostEditsReachTheControllerAndTheState)
 {
   Instance plug;
   const auto before = plug.State();
-  for (const auto& p : Infos(plug))
+  // A program change recalls a preset over every other value: first, so the edits after it show in the state.
+  auto infos = Infos(plug);
+  std::stable_partition(infos.begin(), infos.end(),
+                        [](const ParameterInfo& p) { return (p.flags & ParameterInfo::kIsProgramChange) != 0; });
+  for (const auto& p : infos)
   {
     SCOPED_TRACE(::testing::Message() << "parameter " << p.id);
     ASSERT_EQ(plug.controller->setParamNormalized(p.id, 0.6), kResultOk);
