@@ -580,11 +580,14 @@ IBitmap IGraphicsNanoVG::LoadBitmap(const char* name, const void* pData, int dat
 APIBitmap* IGraphicsNanoVG::LoadAPIBitmap(const char* fileNameOrResID, int scale, EResourceLocation location,
                                           const char* ext)
 {
-  (void)ext;
-  if (!mVG || location != kAbsolutePath)
+  const EmbeddedResource* embedded =
+      location == kWinBinary ? FindEmbeddedResource(fileNameOrResID, ext, GetBundleID()) : nullptr;
+  if (!mVG || (location != kAbsolutePath && !embedded))
     return new Bitmap(mVG, 0, scale, 1.f, location == kPreloadedTexture);
   ActivateGLContext();
-  const int image = nvgCreateImage(mVG, fileNameOrResID, 0);
+  const int image = embedded ? nvgCreateImageMem(mVG, 0, const_cast<unsigned char*>(embedded->data),
+                                                 static_cast<int>(embedded->size))
+                             : nvgCreateImage(mVG, fileNameOrResID, 0);
   DeactivateGLContext();
   return new Bitmap(mVG, image, scale, 1.f);
 }
