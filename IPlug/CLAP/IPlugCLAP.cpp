@@ -2,6 +2,7 @@
 
 #include "IGraphics.h"
 #include "IPlugByteChunk.h"
+#include "IPlugCLAP_HeadlessEditor.h"
 #include "IPlugCLAP_RunLoop.h"
 
 #include <algorithm>
@@ -67,6 +68,21 @@ const clap_plugin_gui kGui = {
     [](const clap_plugin*, const char*) {},                     // suggest_title: embedded only
     [](const clap_plugin* p) { return Self(p)->GuiShow(); },
     [](const clap_plugin* p) { return Self(p)->GuiHide(); },
+};
+
+const iplug_clap_headless_editor kHeadlessEditor = {
+    [](const clap_plugin* p, double scale) { return Self(p)->OpenHeadlessEditor(static_cast<float>(scale)); },
+    [](const clap_plugin* p) { return Self(p)->DrawHeadlessFrame(); },
+    [](const clap_plugin* p, const char* path) { return path && Self(p)->WriteHeadlessFramePNG(path); },
+    [](const clap_plugin* p, uint32_t* w, uint32_t* h)
+    {
+      if (!w || !h || !Self(p)->HasUI())
+        return false;
+      *w = static_cast<uint32_t>(std::max(Self(p)->GetEditorWidth(), 0));
+      *h = static_cast<uint32_t>(std::max(Self(p)->GetEditorHeight(), 0));
+      return true;
+    },
+    [](const clap_plugin* p) { Self(p)->CloseHeadlessEditor(); },
 };
 
 // Silence on channels 0 .. n - 1 of a port, frames start .. start + nFrames - 1.
@@ -135,6 +151,7 @@ IPlugCLAP::~IPlugCLAP()
     mTimer->Stop();
   if (mGuiCreated)
     GuiDestroy();
+  CloseHeadlessEditor();
   SetHostRunLoop(nullptr);
   if (mRunLoop)
   {
@@ -342,6 +359,8 @@ const void* IPlugCLAP::GetExtension(const char* id) const
   // The editor needs the host's timers for its frame tick and X events.
   if (!std::strcmp(id, CLAP_EXT_GUI) && HasUI() && mHostTimers)
     return &kGui;
+  if (!std::strcmp(id, IPLUG_CLAP_EXT_HEADLESS_EDITOR) && HasUI())
+    return &kHeadlessEditor;
   return nullptr;
 }
 
@@ -779,7 +798,7 @@ bool IPlugCLAP::GuiGetPreferredApi(const char** api, bool* isFloating) const
 
 bool IPlugCLAP::GuiCreate(const char* api, bool isFloating)
 {
-  if (mGuiCreated || !GuiIsApiSupported(api, isFloating))
+  if (mGuiCreated || mHeadless || !GuiIsApiSupported(api, isFloating))
     return false;
   mGuiCreated = true;
   mGuiFloating = isFloating;
@@ -877,12 +896,22 @@ bool IPlugCLAP::GuiHide() { return mGuiCreated && mParentWindow; }
 
 bool IPlugCLAP::OpenHeadlessEditor(float scale)
 {
-  if (!HasUI() || GetUI())
+  if (!HasUI() || GetUI() || mGuiCreated || !std::isfinite(scale) || scale <= 0.f)
     return false;
+  SetScreenScale(scale);
   if (!OpenWindow(nullptr))
     return false;
   SetScreenScale(scale);
-  return GetUI() != nullptr;
+  mHeadless = GetUI() != nullptr;
+  return mHeadless;
+}
+
+void IPlugCLAP::CloseHeadlessEditor()
+{
+  if (!mHeadless)
+    return;
+  CloseWindow();
+  mHeadless = false;
 }
 
 bool IPlugCLAP::DrawHeadlessFrame()

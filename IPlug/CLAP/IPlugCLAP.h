@@ -124,6 +124,7 @@ public:
   bool OpenHeadlessEditor(float scale);
   bool DrawHeadlessFrame();
   bool WriteHeadlessFramePNG(const char* path);
+  void CloseHeadlessEditor();
 
 private:
   struct EditorEdit
@@ -180,6 +181,7 @@ private:
   bool mGuiFloating = false;
   void* mParentWindow = nullptr;
   double mGuiScale = 1.0;
+  bool mHeadless = false;
 };
 
 } // namespace iplug

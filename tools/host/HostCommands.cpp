@@ -2,6 +2,7 @@
 
 #include "AudioFile.h"
 #include "HostEditor.h"
+#include "HostedClap.h"
 #include "HostedEffect.h"
 #include "HostedPlugin.h"
 
@@ -565,8 +566,55 @@ ScreenshotOptions ParseScreenshot(const std::vector<std::string>& args)
   return o;
 }
 
+// The CLAP plug-in's editor, drawn through the framework's headless-editor extension.
+int RunClapScreenshot(const ScreenshotOptions& o, std::ostream& out, std::ostream& err)
+{
+  auto fail = [&](const std::string& message)
+  {
+    err << "brevant-host: " << message << "\n";
+    return kExitFailure;
+  };
+  std::string error;
+  auto plug = HostedClap::Create(o.bundle, o.className, error);
+  if (!plug)
+    return fail(error);
+  for (const auto& [name, plain] : o.sets)
+  {
+    std::string shown;
+    if (!plug->SetParam(name, plain, shown, error))
+      return fail(error);
+  }
+  if (!plug->OpenHeadlessEditor(o.scale, error))
+    return fail(error);
+  // Audio first, with the editor open, so that its meters show what the file did.
+  if (!o.render.empty())
+  {
+    AudioData input, sidechain;
+    if (!ReadAudioFile(o.render, input, error) ||
+        !plug->Prepare(input.sampleRate, 512, input.NumChannels(), 0, false, error))
+      return fail(error);
+    AudioData output;
+    output.sampleRate = input.sampleRate;
+    output.channels.assign(static_cast<size_t>(plug->OutputChannels()),
+                           std::vector<double>(static_cast<size_t>(input.NumFrames())));
+    std::ostringstream log;
+    const bool rendered = RenderBlocks<float>(*plug, input, sidechain, output, 512, log, error);
+    plug->Stop();
+    if (!rendered)
+      return fail(error);
+    out << "rendered: " << o.render << ", " << input.NumFrames() << " frames\n";
+  }
+  uint32_t width = 0, height = 0;
+  if (!plug->WriteEditorPNG(o.output, width, height))
+    return fail("could not write " + o.output);
+  out << "editor: " << width << " x " << height << " at scale " << o.scale << " -> " << o.output << "\n";
+  return kExitOk;
+}
+
 int RunScreenshot(const ScreenshotOptions& o, std::ostream& out, std::ostream& err)
 {
+  if (HostedEffect::IsClapPath(o.bundle))
+    return RunClapScreenshot(o, out, err);
   auto fail = [&](const std::string& message)
   {
     err << "brevant-host: " << message << "\n";

@@ -194,6 +194,7 @@ HostedClap::~HostedClap()
 {
   if (!mPlugin)
     return;
+  CloseHeadlessEditor();
   Stop();
   mPlugin->destroy(mPlugin);
 }
@@ -550,6 +551,40 @@ void HostedClap::Idle(double ms)
       tOnAudioThread = false;
     }
   }
+}
+
+bool HostedClap::OpenHeadlessEditor(double scale, std::string& error)
+{
+  mHeadless = static_cast<const iplug_clap_headless_editor*>(
+      mPlugin->get_extension(mPlugin, IPLUG_CLAP_EXT_HEADLESS_EDITOR));
+  if (!mHeadless)
+  {
+    error = "the plug-in's editor cannot be drawn without a window";
+    return false;
+  }
+  if (!mHeadless->open(mPlugin, scale))
+  {
+    error = "the editor could not be opened headless (no EGL display? Mesa's libegl-mesa0 draws without a GPU)";
+    return false;
+  }
+  mHeadlessOpen = true;
+  return true;
+}
+
+bool HostedClap::WriteEditorPNG(const std::string& path, uint32_t& width, uint32_t& height)
+{
+  if (!mHeadlessOpen)
+    return false;
+  mHeadless->draw_frame(mPlugin);
+  mHeadless->get_size(mPlugin, &width, &height);
+  return mHeadless->write_png(mPlugin, path.c_str());
+}
+
+void HostedClap::CloseHeadlessEditor()
+{
+  if (mHeadlessOpen)
+    mHeadless->close(mPlugin);
+  mHeadlessOpen = false;
 }
 
 void HostedClap::Stop()

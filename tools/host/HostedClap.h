@@ -15,6 +15,7 @@
 #pragma once
 
 #include "HostedEffect.h"
+#include "IPlugCLAP_HeadlessEditor.h"
 
 #include "clap/entry.h"
 #include "clap/ext/audio-ports.h"
@@ -83,6 +84,11 @@ public:
 
   const clap_plugin* Plugin() const { return mPlugin; }
 
+  // The editor without a window, through the framework's private extension (false for other plug-ins).
+  bool OpenHeadlessEditor(double scale, std::string& error);
+  bool WriteEditorPNG(const std::string& path, uint32_t& width, uint32_t& height);
+  void CloseHeadlessEditor();
+
 private:
   struct ParamInfo
   {
@@ -108,6 +114,8 @@ private:
   const clap_plugin_state* mState = nullptr;
   const clap_plugin_timer_support* mTimer = nullptr;
   std::vector<ParamInfo> mParamInfos;
+  const iplug_clap_headless_editor* mHeadless = nullptr;
+  bool mHeadlessOpen = false;
 
   clap_host mHost{};
   clap_host_params mHostParams{};

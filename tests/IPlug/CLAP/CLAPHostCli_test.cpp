@@ -122,6 +122,25 @@ TEST_F(CLAPHostCli, RendersWhatTheVST3BundleRendersAndRestoresItsState)
   EXPECT_NE(bad.error.find("refused the state"), std::string::npos) << bad.error;
 }
 
+TEST_F(CLAPHostCli, ScreenshotDrawsTheSameEditorAsTheVST3Bundle)
+{
+  // Drawn headless (EGL, Mesa's llvmpipe without a GPU) with the compiled-in artwork; the VST3 bundle reads the same
+  // files from its Resources folder.
+  for (const auto& [scale, size] : {std::pair{"1", "997 x 612"}, {"2", "1994 x 1224"}})
+  {
+    SCOPED_TRACE(scale);
+    const Result clap = Host({"screenshot", BREVANT_CLAP_FILE, "-o", Path("clap.png"), "--scale", scale, "--set",
+                              "Low Input=30", "--render", Path("in.wav")});
+    ASSERT_EQ(clap.status, 0) << clap.error;
+    EXPECT_NE(clap.output.find(std::string("editor: ") + size + " at scale " + scale), std::string::npos)
+        << clap.output;
+    const Result vst3 = Host({"screenshot", BREVANT_BUNDLE_DIR, "-o", Path("vst3.png"), "--scale", scale, "--set",
+                              "Low Input=30", "--render", Path("in.wav")});
+    ASSERT_EQ(vst3.status, 0) << vst3.error;
+    EXPECT_EQ(Bytes(Path("clap.png")), Bytes(Path("vst3.png")));
+  }
+}
+
 TEST_F(CLAPHostCli, FailuresAreReportedNotCrashed)
 {
   const Result missing = Host({"render", Path("Missing.clap"), "-i", Path("in.wav"), "-o", Path("o.wav")});
