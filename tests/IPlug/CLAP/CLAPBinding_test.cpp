@@ -264,13 +264,15 @@ TEST(CLAPState, SavesTheClassBytesAndRestoresThemThroughShortReadsAndWrites)
   ASSERT_FALSE(saved.empty());
 
   // The same bytes the plug-in class serialises for the same values.
-  Brevant reference(iplug::InstanceInfo{});
+  Brevant& reference = *new Brevant(iplug::InstanceInfo{});
   for (int i = 0; i < reference.NParams(); i++)
     reference.GetParam(i)->Set(plug->Value(static_cast<clap_id>(i)));
   for (int i = kLowMeter; i <= kHighMeter; i++)
     reference.GetParam(i)->SetToDefault();
   iplug::IByteChunk chunk;
-  ASSERT_TRUE(reference.SerializeState(chunk));
+  const bool serialized = reference.SerializeState(chunk);
+  reference.release();
+  ASSERT_TRUE(serialized);
   EXPECT_EQ(saved, std::vector<uint8_t>(chunk.GetData(), chunk.GetData() + chunk.Size()));
 
   EXPECT_EQ(plug->Save(3), saved) << "a stream that takes three bytes at a time";
