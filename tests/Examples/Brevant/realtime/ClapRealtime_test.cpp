@@ -114,7 +114,9 @@ TEST(ClapRealtime, TheProbeSeesInsideTheLoadedModule)
   ASSERT_TRUE(plug->p->activate(plug->p, 48000.0, 1, 4096));
   // The buffers are malloc'd: visible wherever the probe watches malloc (not under AddressSanitizer).
   if (probe::WatchesMalloc())
+  {
     EXPECT_GE(armed.Seen().allocations, 1);
+  }
   plug->p->deactivate(plug->p);
 }
 
