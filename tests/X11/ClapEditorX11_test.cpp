@@ -161,6 +161,19 @@ TEST_F(ClapEditorX11, AKnobDragReachesTheHostAsGestureBeginValuesAndEnd)
   EXPECT_GE(values, 1);
   EXPECT_EQ(events.back().id, id);
   EXPECT_DOUBLE_EQ(mPlug->Value(id), last) << "the plug-in holds the value it reported";
+
+  // Active: the edits leave with the next block.
+  ASSERT_TRUE(mPlug->Activate(48000.0, 256));
+  mPlug->output.events.clear();
+  Xdo(Child(), "mousemove --window %W " + std::to_string(kOutputKnobX) + " " + std::to_string(kOutputKnobY) +
+                   " mousedown 1 mousemove_relative 0 10 sleep 0.05 mousemove_relative 0 10 mouseup 1");
+  mPlug->RunTimers(300);
+  std::vector<float> l(256, 0.f), r(256, 0.f), ol(256), orr(256);
+  ASSERT_EQ(mPlug->Process<float>(256, {l.data(), r.data()}, {ol.data(), orr.data()}), CLAP_PROCESS_CONTINUE);
+  ASSERT_GE(events.size(), 3u);
+  EXPECT_EQ(events.front().type, CLAP_EVENT_PARAM_GESTURE_BEGIN);
+  EXPECT_EQ(events.back().type, CLAP_EVENT_PARAM_GESTURE_END);
+  EXPECT_LT(events[events.size() - 2].value, last) << "dragging down lowers it again";
   Close();
 }
 
