@@ -391,7 +391,8 @@ bool HostedClap::SetState(const std::vector<std::uint8_t>& data, std::string& er
                       {
                         auto* src = static_cast<Source*>(s->ctx);
                         const size_t n = std::min<uint64_t>(size, src->bytes->size() - src->pos);
-                        std::memcpy(buffer, src->bytes->data() + src->pos, n);
+                        if (n > 0)
+                          std::memcpy(buffer, src->bytes->data() + src->pos, n);
                         src->pos += n;
                         return static_cast<int64_t>(n);
                       }};

@@ -424,7 +424,8 @@ public:
                           if (src->failAt >= 0 && static_cast<int64_t>(src->pos) >= src->failAt)
                             return -1;
                           const size_t n = std::min<uint64_t>({size, src->maxChunk, src->bytes.size() - src->pos});
-                          std::memcpy(buffer, src->bytes.data() + src->pos, n);
+                          if (n > 0)
+                            std::memcpy(buffer, src->bytes.data() + src->pos, n);
                           src->pos += n;
                           return static_cast<int64_t>(n);
                         }};
