@@ -135,7 +135,12 @@ std::unique_ptr<HostedClap> HostedClap::Create(const std::string& path, const st
   h.request_process = [](const clap_host*) {};
   h.request_callback = [](const clap_host* host)
   { static_cast<HostedClap*>(host->host_data)->mCallbackRequested = true; };
-  plug->mHostParams.rescan = [](const clap_host*, clap_param_rescan_flags) {};
+  plug->mHostParams.rescan = [](const clap_host* host, clap_param_rescan_flags flags)
+  {
+    // Values are read when needed; names, ranges and flags are what this host keeps.
+    if (flags & (CLAP_PARAM_RESCAN_INFO | CLAP_PARAM_RESCAN_ALL))
+      static_cast<HostedClap*>(host->host_data)->ReadParamInfos();
+  };
   plug->mHostParams.clear = [](const clap_host*, clap_id, clap_param_clear_flags) {};
   plug->mHostParams.request_flush = [](const clap_host* host)
   { static_cast<HostedClap*>(host->host_data)->mFlushRequested = true; };
@@ -174,17 +179,7 @@ std::unique_ptr<HostedClap> HostedClap::Create(const std::string& path, const st
   plug->mLatency = static_cast<const clap_plugin_latency*>(ext(CLAP_EXT_LATENCY));
   plug->mState = static_cast<const clap_plugin_state*>(ext(CLAP_EXT_STATE));
   plug->mTimer = static_cast<const clap_plugin_timer_support*>(ext(CLAP_EXT_TIMER_SUPPORT));
-  if (plug->mParams)
-  {
-    const uint32_t n = plug->mParams->count(plug->mPlugin);
-    for (uint32_t i = 0; i < n; i++)
-    {
-      clap_param_info info{};
-      if (plug->mParams->get_info(plug->mPlugin, i, &info))
-        plug->mParamInfos.push_back({info.id, info.name, info.module, info.min_value, info.max_value,
-                                     info.default_value, info.flags});
-    }
-  }
+  plug->ReadParamInfos();
   plug->ReadLatency();
   plug->mLatencyChanged = false;
   return plug;
@@ -215,6 +210,19 @@ const void* HostedClap::HostExtension(const char* id) const
 }
 
 std::string HostedClap::Name() const { return mPlugin->desc && mPlugin->desc->name ? mPlugin->desc->name : ""; }
+
+void HostedClap::ReadParamInfos()
+{
+  mParamInfos.clear();
+  const uint32_t n = mParams ? mParams->count(mPlugin) : 0;
+  for (uint32_t i = 0; i < n; i++)
+  {
+    clap_param_info info{};
+    if (mParams->get_info(mPlugin, i, &info))
+      mParamInfos.push_back({info.id, info.name, info.module, info.min_value, info.max_value, info.default_value,
+                             info.flags});
+  }
+}
 
 void HostedClap::ReadLatency()
 {
@@ -530,6 +538,15 @@ void HostedClap::Idle(double ms)
   for (clap_id id : due)
     if (mTimers.count(id) && mTimer)
       mTimer->on_timer(mPlugin, id);
+  // A flush the plug-in asked for: while active the next block carries it, while inactive the host flushes here.
+  if (mFlushRequested && !mActive && mParams && mParams->flush)
+  {
+    mFlushRequested = false;
+    EventArray in = MakeInput(mPending);
+    in.list.ctx = &in;
+    mParams->flush(mPlugin, &in.list, &kDiscard);
+    mPending.clear();
+  }
   if (mCallbackRequested)
   {
     mCallbackRequested = false;

@@ -105,6 +105,7 @@ private:
   bool ProcessBlock(int frames, std::span<T* const> in, std::span<T* const> out, std::span<T* const> sidechain,
                     std::string& error);
   void ReadLatency();
+  void ReadParamInfos();
 
   std::shared_ptr<ClapModule> mModule;
   const clap_plugin* mPlugin = nullptr;
