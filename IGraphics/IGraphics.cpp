@@ -918,6 +918,11 @@ EResourceLocation IGraphics::SearchImageResource(const char* name, const char* t
     ScaledResourceName(name, sourceScale, candidate);
     if (LocateResource(candidate.Get(), type, result, GetBundleID(), GetWinModuleHandle(), GetSharedResourcesSubPath()))
       return kAbsolutePath;
+    if (FindEmbeddedResource(candidate.Get(), type, GetBundleID()))
+    {
+      result.Set(candidate.Get());
+      return kWinBinary; // compiled into the module
+    }
   }
   sourceScale = 0;
   return kNotFound;
@@ -925,9 +930,14 @@ EResourceLocation IGraphics::SearchImageResource(const char* name, const char* t
 
 EResourceLocation IGraphics::LoadResource(const char* fileNameOrResID, const char* type, WDL_String& result)
 {
-  return LocateResource(fileNameOrResID, type, result, GetBundleID(), GetWinModuleHandle(), GetSharedResourcesSubPath())
-             ? kAbsolutePath
-             : kNotFound;
+  if (LocateResource(fileNameOrResID, type, result, GetBundleID(), GetWinModuleHandle(), GetSharedResourcesSubPath()))
+    return kAbsolutePath;
+  if (FindEmbeddedResource(fileNameOrResID, type, GetBundleID()))
+  {
+    result.Set(fileNameOrResID);
+    return kWinBinary;
+  }
+  return kNotFound;
 }
 
 IBitmap IGraphics::LoadBitmap(const char* name, int nStates, bool framesAreHorizontal, int targetScale)

@@ -7,7 +7,7 @@
 namespace iplug
 {
 
-/** Plug-in API a framework object is built for. Only VST3 exists in this build. */
+/** Plug-in API a framework object is built for: VST3 or CLAP in this build. */
 enum EAPI : int
 {
   kAPIVST2 = 0,
@@ -17,7 +17,8 @@ enum EAPI : int
   kAPIAAX = 4,
   kAPIAPP = 5,
   kAPIWAM = 6,
-  kAPIWEB = 7
+  kAPIWEB = 7,
+  kAPICLAP = 8
 };
 
 struct Config

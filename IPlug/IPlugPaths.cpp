@@ -363,6 +363,50 @@ bool GetResourcePathFromSharedLocation(const char* name, const char* type, WDL_S
   return FindWithExtension(folder + fileStem, LastComponent(name), type, result);
 }
 
+namespace
+{
+struct EmbeddedTable
+{
+  const EmbeddedResource* resources;
+  int count;
+};
+
+std::map<std::string, EmbeddedTable>& EmbeddedRegistry()
+{
+  static std::map<std::string, EmbeddedTable> r;
+  return r;
+}
+} // namespace
+
+void RegisterEmbeddedResources(const char* bundleID, const EmbeddedResource* resources, int count)
+{
+  if (!bundleID || !*bundleID)
+    return;
+  std::lock_guard<std::mutex> lock(RegistryMutex());
+  if (!resources || count <= 0)
+    EmbeddedRegistry().erase(bundleID);
+  else
+    EmbeddedRegistry()[bundleID] = {resources, count};
+}
+
+const EmbeddedResource* FindEmbeddedResource(const char* name, const char* type, const char* bundleID)
+{
+  if (!name || !*name || !type || !bundleID || !ExtensionMatches(name, type))
+    return nullptr;
+  std::lock_guard<std::mutex> lock(RegistryMutex());
+  const auto it = EmbeddedRegistry().find(bundleID);
+  if (it == EmbeddedRegistry().end())
+    return nullptr;
+  const std::string wanted = LastComponent(name);
+  for (int i = 0; i < it->second.count; i++)
+  {
+    const EmbeddedResource& r = it->second.resources[i];
+    if (r.name && wanted == r.name)
+      return &r;
+  }
+  return nullptr;
+}
+
 bool LocateResource(const char* name, const char* type, WDL_String& result, const char* bundleID, void* /*instance*/,
                     const char* sharedResourcesSubPath)
 {

@@ -8,6 +8,8 @@
 
 #include "wdlstring.h"
 
+#include <cstddef>
+
 namespace iplug
 {
 
@@ -90,6 +92,22 @@ bool GetResourcePathFromBundle(const char* name, const char* type, WDL_String& r
 /** "<music folder>/<sharedResourcesSubPath>/Resources/<file name of name>" under the same extension rule. */
 bool GetResourcePathFromSharedLocation(const char* name, const char* type, WDL_String& result,
                                        const char* sharedResourcesSubPath);
+
+/** A file compiled into the module, under the name it has in a bundle's Resources folder. */
+struct EmbeddedResource
+{
+  const char* name;
+  const unsigned char* data;
+  size_t size;
+};
+
+/** Records the files compiled into the module for bundleID. A module that is a single file (a .clap) has no
+    Resources folder: the resource lookups of the graphics find its files here, after the bundle's folder. The table
+    must outlive the registration; a later call for the same identifier replaces it, a null table forgets it. */
+void RegisterEmbeddedResources(const char* bundleID, const EmbeddedResource* resources, int count);
+
+/** The compiled-in file of bundleID called name, when its extension equals type (case-insensitively); else null. */
+const EmbeddedResource* FindEmbeddedResource(const char* name, const char* type, const char* bundleID);
 
 /** The bundle, then the shared location, then name itself as a path of an existing file. instance is unused. */
 bool LocateResource(const char* name, const char* type, WDL_String& result, const char* bundleID, void* instance,

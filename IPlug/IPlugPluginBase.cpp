@@ -248,6 +248,8 @@ const char* IPluginBase::GetAPIStr() const
     return "WAM";
   case kAPIWEB:
     return "WEB";
+  case kAPICLAP:
+    return "CLAP";
   default:
     return "";
   }

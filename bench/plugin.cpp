@@ -5,12 +5,16 @@
 // fastest pass in processor time of the thread (a busy machine only ever adds time):
 //   ns_per_frame  nanoseconds per stereo sample frame
 //   realtime      seconds of audio per second of processing (one instance, one core)
+// BM_PluginClapFloat does the same through the CLAP plug-in (Brevant.clap) with 0 or 32 parameter events per block
+// (evenly spaced, a gentle ramp of the global output), so the cost of processing a block in pieces between events
+// shows beside the cost without events.
 // The label names the vector maths' path and width (BREVANT_SIMD=sse2|avx2|avx512 forces one, in the hosted
 // bundle too).
 //
 //   build/bench/plugin --benchmark_filter=.
 
 #include "Brevant.h"
+#include "ClapTestHost.h"
 #include "HostedPlugin.h"
 #include "ReferenceChain.h"
 #include "VectorMath.h"
@@ -132,6 +136,56 @@ void BM_PluginVst3Float(benchmark::State& state)
   state.SetLabel(PathLabel());
 }
 BENCHMARK(BM_PluginVst3Float)->ArgName("oversampling")->Arg(0)->Arg(1)->Iterations(5)->Unit(benchmark::kMillisecond);
+
+void BM_PluginClapFloat(benchmark::State& state)
+{
+  std::string error;
+  auto module = claptest::Module::Load(BREVANT_CLAP_FILE, error);
+  auto plug = module ? claptest::Plugin::Create(*module, error) : nullptr;
+  if (!plug)
+  {
+    state.SkipWithError(("cannot host the CLAP plug-in: " + error).c_str());
+    return;
+  }
+  for (auto& [idx, v] : Settings(state.range(0) != 0))
+    plug->events.Value(static_cast<clap_id>(idx), v);
+  plug->Flush();
+  plug->Activate(kRate, kBlock);
+  const int nEvents = static_cast<int>(state.range(1));
+  const auto& m = Material();
+  std::vector<float> outL(kBlock), outR(kBlock);
+  double gain = 0.0;
+  std::vector<float*> in(2), sc(2), out = {outL.data(), outR.data()};
+  TimePasses(state,
+             [&]
+             {
+               for (size_t pos = 0; pos < kFrames; pos += kBlock)
+               {
+                 for (int e = 0; e < nEvents; e++)
+                 {
+                   gain = gain > -1.0 ? gain - 0.001 : 0.0;
+                   plug->events.Value(kGlobalOutput, gain, static_cast<uint32_t>(e * kBlock / nEvents));
+                 }
+                 for (int c = 0; c < 2; c++)
+                 {
+                   in[c] = const_cast<float*>(m[c].data() + pos);
+                   sc[c] = const_cast<float*>(m[c + 2].data() + pos);
+                 }
+                 plug->Process<float>(kBlock, in, out, sc);
+                 benchmark::DoNotOptimize(outL.data());
+               }
+             });
+  plug->Deactivate();
+  state.SetLabel(PathLabel());
+}
+BENCHMARK(BM_PluginClapFloat)
+    ->ArgNames({"oversampling", "events"})
+    ->Args({0, 0})
+    ->Args({0, 32})
+    ->Args({1, 0})
+    ->Args({1, 32})
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond);
 
 // The same minute through ProcessBlock (the samples widened to double) or through the reference, block by block.
 template <typename Processor> void RunDouble(benchmark::State& state, Processor&& process)

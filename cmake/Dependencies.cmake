@@ -3,6 +3,7 @@ set(VST3_SDK_DIR "/usr/share/juce/modules/juce_audio_processors/format_types/VST
     CACHE PATH "VST3 SDK (package juce-modules-source-data)")
 set(NANOVG_DIR "/usr/share/dpf/dgl/src/nanovg" CACHE PATH "NanoVG with fontstash (package dpf-source)")
 set(STB_DIR "/usr/include/stb" CACHE PATH "stb headers (package libstb-dev)")
+set(CLAP_HEADERS_DIR "/usr/share/dpf/distrho/src/clap" CACHE PATH "CLAP 1.1 headers (package dpf-source)")
 set(ROBOTO_TTF "/usr/share/fonts/truetype/roboto/unhinted/RobotoTTF/Roboto-Regular.ttf"
     CACHE FILEPATH "Roboto Regular (package fonts-roboto-unhinted)")
 
@@ -16,6 +17,7 @@ brevant_require("${VST3_SDK_DIR}/pluginterfaces/base/funknown.h" juce-modules-so
 brevant_require("${NANOVG_DIR}/nanovg.c" dpf-source)
 brevant_require("${STB_DIR}/stb_textedit.h" libstb-dev)
 brevant_require("${ROBOTO_TTF}" fonts-roboto-unhinted)
+brevant_require("${CLAP_HEADERS_DIR}/entry.h" dpf-source)
 
 find_package(Threads REQUIRED)
 find_package(PkgConfig REQUIRED)
@@ -85,11 +87,20 @@ target_include_directories(nanovg SYSTEM PUBLIC ${NANOVG_DIR} ${STB_DIR} ${CMAKE
 target_compile_options(nanovg PRIVATE -w)
 target_link_libraries(nanovg PUBLIC OpenGL::OpenGL m)
 
+# --- CLAP headers --------------------------------------------------------------------------------
+# Only the clap/ folder of the package is put on the include path (through a link in the build tree), so that
+# nothing else from that package can be included by accident.
+set(_clap_include ${CMAKE_BINARY_DIR}/clap-include)
+file(MAKE_DIRECTORY ${_clap_include})
+file(CREATE_LINK ${CLAP_HEADERS_DIR} ${_clap_include}/clap SYMBOLIC)
+add_library(clap_headers INTERFACE)
+target_include_directories(clap_headers SYSTEM INTERFACE ${_clap_include})
+
 # Include folders shared by every layer: headers are included by their bare names.
 add_library(brevant_includes INTERFACE)
 target_include_directories(brevant_includes INTERFACE
   ${CMAKE_SOURCE_DIR}
-  ${CMAKE_SOURCE_DIR}/IPlug ${CMAKE_SOURCE_DIR}/IPlug/WDL ${CMAKE_SOURCE_DIR}/IPlug/VST3
+  ${CMAKE_SOURCE_DIR}/IPlug ${CMAKE_SOURCE_DIR}/IPlug/WDL ${CMAKE_SOURCE_DIR}/IPlug/VST3 ${CMAKE_SOURCE_DIR}/IPlug/CLAP
   ${CMAKE_SOURCE_DIR}/IGraphics ${CMAKE_SOURCE_DIR}/IGraphics/Controls
   ${CMAKE_SOURCE_DIR}/IGraphics/Drawing ${CMAKE_SOURCE_DIR}/IGraphics/Platforms
   ${CMAKE_SOURCE_DIR}/Sources/Brevant)

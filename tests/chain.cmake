@@ -15,8 +15,15 @@ if(TARGET brevant_plugin AND TARGET brevant_host)
   # ThreadSanitizer owns the allocator and the pthread functions itself, so the interposing program is left out there.
   if(NOT BREVANT_SANITIZE STREQUAL "thread")
     brevant_test_suite(test_chain_rt ${_chain}/realtime brevant_plugin brevant_host ${CMAKE_DL_LIBS})
-    target_include_directories(test_chain_rt PRIVATE ${_chain}/chain ${CMAKE_CURRENT_SOURCE_DIR}/IPlug/VST3)
+    target_include_directories(test_chain_rt PRIVATE ${_chain}/chain ${CMAKE_CURRENT_SOURCE_DIR}/IPlug/VST3
+      ${CMAKE_CURRENT_SOURCE_DIR}/IPlug/CLAP)
     set_target_properties(test_chain_rt PROPERTIES ENABLE_EXPORTS ON)
+    # The CLAP plug-in's process, loaded as a host loads it: its allocations and locks reach the interposers too.
+    if(TARGET BrevantCLAP)
+      target_link_libraries(test_chain_rt PRIVATE clap_headers)
+      target_compile_definitions(test_chain_rt PRIVATE BREVANT_CLAP_FILE="${BREVANT_CLAP_FILE}")
+      add_dependencies(test_chain_rt BrevantCLAP)
+    endif()
   endif()
 endif()
 

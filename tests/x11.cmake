@@ -14,6 +14,13 @@ if(TARGET Brevant)
   target_compile_definitions(test_x11 PRIVATE BREVANT_BUNDLE_DIR="${_bundle}" XDOTOOL="${XDOTOOL}")
   add_dependencies(test_x11 Brevant)
   brevant_warnings(test_x11)
+  # The CLAP plug-in's editor through its gui extension.
+  if(TARGET BrevantCLAP)
+    target_link_libraries(test_x11 PRIVATE clap_headers)
+    target_include_directories(test_x11 PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/IPlug/CLAP)
+    target_compile_definitions(test_x11 PRIVATE BREVANT_CLAP_FILE="${BREVANT_CLAP_FILE}")
+    add_dependencies(test_x11 BrevantCLAP)
+  endif()
   # Discovery and every test run through the wrapper; 24-bit depth for the GLX visual, and no server reset
   # between clients (a reset refuses the connections that arrive meanwhile).
   set_target_properties(test_x11 PROPERTIES CROSSCOMPILING_EMULATOR

@@ -7,7 +7,7 @@
 
 using namespace iplug;
 
-Brevant::Brevant(const InstanceInfo& info) : IPlugVST3(info, brevant::MakeConfig())
+Brevant::Brevant(const InstanceInfo& info) : Plugin(info, brevant::MakeConfig())
 {
   DefineParameters();
   MakeFactoryPresets();

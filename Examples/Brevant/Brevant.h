@@ -2,7 +2,7 @@
 // Brevant: a three-band dynamics processor. The plug-in class holds the parameter table, the engine cache the
 // signal chain reads, and the signal-chain blocks.
 
-#include "IPlugVST3.h"
+#include "IPlugSelectedAPI.h"
 #include "config.h"
 
 #include "Biquad.h"
@@ -76,7 +76,7 @@ struct GlobalSettings
   int32_t osLatency = 0; // 0 or 64 samples
 };
 
-class Brevant final : public iplug::IPlugVST3
+class Brevant final : public iplug::Plugin
 {
 public:
   enum EBand

@@ -91,7 +91,7 @@ void Brevant::LayoutEditor(IGraphics* pGraphics)
 
 void Brevant::OnUIOpen()
 {
-  IPlugVST3::OnUIOpen();
+  Plugin::OnUIOpen();
   // The meter parameters hold no value of their own: the needles take the readings last shown.
   for (int band = 0; band < kNumBands; band++)
     SendParameterValueFromDelegate(kLowMeter + band, mShownMeters[band], true);

@@ -260,14 +260,12 @@ void Brevant::ResetOversampler()
 
 void Brevant::OnMeterValuesUI(const IMeterValues& values)
 {
-  IPlugVST3::OnMeterValuesUI(values);
+  Plugin::OnMeterValuesUI(values);
   for (int i = 0; i < values.count && i < IMeterValues::kMaxValues; i++)
   {
     if (values.paramIdx[i] >= kLowMeter && values.paramIdx[i] <= kHighMeter)
       mShownMeters[values.paramIdx[i] - kLowMeter] = values.values[i];
-    if (Steinberg::Vst::Parameter* param =
-            parameters.getParameter(static_cast<Steinberg::Vst::ParamID>(values.paramIdx[i])))
-      param->setNormalized(values.values[i]); // clamped to 0..1 by the parameter
+    SetHostReadableValue(values.paramIdx[i], values.values[i]);
   }
 }
 

@@ -626,16 +626,9 @@ IBitmap IGraphicsNanoVG::LoadBitmap(const char* name, int nStates, bool framesAr
   APIBitmap* pAPIBitmap = storage.Find(name, sourceScale);
   if (!pAPIBitmap)
   {
-    pAPIBitmap = location == kAbsolutePath && mVG
-                     ? CreateImageBitmap(fullPath.Get(), nullptr, 0, sourceScale, nStates, framesAreHorizontal)
-                     : LoadAPIBitmap(fullPath.Get(), sourceScale, location, ext);
+    pAPIBitmap = LoadResourceBitmap(fullPath.Get(), sourceScale, location, ext, nStates, framesAreHorizontal);
     if (!pAPIBitmap)
       return IBitmap();
-    if (pAPIBitmap->GetWidth() <= 0)
-    {
-      delete pAPIBitmap;
-      return IBitmap();
-    }
     storage.Add(pAPIBitmap, name, sourceScale);
   }
   return IBitmap(pAPIBitmap, nStates, framesAreHorizontal, name);
@@ -657,12 +650,25 @@ IBitmap IGraphicsNanoVG::LoadBitmap(const char* name, const void* pData, int dat
 APIBitmap* IGraphicsNanoVG::LoadAPIBitmap(const char* fileNameOrResID, int scale, EResourceLocation location,
                                           const char* ext)
 {
-  (void)ext;
-  if (!mVG || location != kAbsolutePath)
-    return new Bitmap(mVG, 0, scale, 1.f, location == kPreloadedTexture);
-  if (Bitmap* pBitmap = CreateImageBitmap(fileNameOrResID, nullptr, 0, scale, 1, false))
+  if (Bitmap* pBitmap = LoadResourceBitmap(fileNameOrResID, scale, location, ext, 1, false))
     return pBitmap;
-  return new Bitmap(mVG, 0, scale, 1.f);
+  return new Bitmap(mVG, 0, scale, 1.f, location == kPreloadedTexture);
+}
+
+IGraphicsNanoVG::Bitmap* IGraphicsNanoVG::LoadResourceBitmap(const char* fileNameOrResID, int scale,
+                                                             EResourceLocation location, const char* ext, int nFrames,
+                                                             bool framesAreHorizontal)
+{
+  if (!mVG)
+    return nullptr;
+  if (location == kAbsolutePath)
+    return CreateImageBitmap(fileNameOrResID, nullptr, 0, scale, nFrames, framesAreHorizontal);
+  // Compiled into the module (a single-file plug-in has no folder of resources).
+  if (const EmbeddedResource* embedded =
+          location == kWinBinary ? FindEmbeddedResource(fileNameOrResID, ext, GetBundleID()) : nullptr)
+    return CreateImageBitmap(nullptr, embedded->data, static_cast<int>(embedded->size), scale, nFrames,
+                             framesAreHorizontal);
+  return nullptr;
 }
 
 IGraphicsNanoVG::Bitmap* IGraphicsNanoVG::CreateImageBitmap(const char* path, const void* pData, int dataSize,

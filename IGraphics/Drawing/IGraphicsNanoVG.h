@@ -146,6 +146,10 @@ private:
    *  a strip stay whole in one tile where they can. Null when the bytes hold no image. */
   Bitmap* CreateImageBitmap(const char* path, const void* pData, int dataSize, int scale, int nFrames,
                             bool framesAreHorizontal);
+  /** A bitmap from a file (kAbsolutePath) or from the module's compiled-in resources (kWinBinary); null when
+   *  there is no context or the resource holds no image. */
+  Bitmap* LoadResourceBitmap(const char* fileNameOrResID, int scale, EResourceLocation location, const char* ext,
+                             int nFrames, bool framesAreHorizontal);
   Bitmap* CreateTiledBitmap(const unsigned char* rgba, int w, int h, int scale, int nFrames, bool framesAreHorizontal);
   void DrawTiledBitmap(const Bitmap& bitmap, const IRECT& dest, int srcX, int srcY, const IBlend* pBlend);
 

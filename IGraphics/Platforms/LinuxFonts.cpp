@@ -126,8 +126,16 @@ PlatformFontPtr LoadPlatformFont(const char* fontID, const char* fileName, const
 {
   (void)fontID;
   WDL_String path;
-  if (!fileName || !*fileName || !LocateResource(fileName, "ttf", path, bundleID, nullptr, sharedResourcesSubPath))
+  if (!fileName || !*fileName)
     return nullptr;
+  if (!LocateResource(fileName, "ttf", path, bundleID, nullptr, sharedResourcesSubPath))
+  {
+    // A module that is a single file carries its fonts compiled in.
+    const EmbeddedResource* embedded = FindEmbeddedResource(fileName, "ttf", bundleID);
+    if (!embedded)
+      return nullptr;
+    return MakeFont(std::vector<uint8_t>(embedded->data, embedded->data + embedded->size), "", "", false);
+  }
   return MakeFont(ReadFontFile(path.Get()), path.Get(), "", false);
 }
 

@@ -45,6 +45,12 @@ public:
   void SetLatency(int samples) override;
   /** Main thread: asks the host to re-read the latency. */
   void OnLatencyChangeUI(int latency) override;
+  /** Main thread: the value hosts read for a parameter the plug-in drives itself (a meter), clamped to 0..1. */
+  void SetHostReadableValue(int paramIdx, double normalizedValue)
+  {
+    if (Steinberg::Vst::Parameter* parameter = parameters.getParameter(static_cast<ParamID>(paramIdx)))
+      parameter->setNormalized(normalizedValue);
+  }
 
   bool GetTrackColor(int& r, int& g, int& b) override;
   bool GetTrackName(WDL_String& str) override

@@ -3,6 +3,8 @@
 #include "AudioFile.h"
 #include "HostEditor.h"
 #include "HostPresets.h"
+#include "HostedClap.h"
+#include "HostedEffect.h"
 #include "HostedPlugin.h"
 
 #include "IPlugViewHeadless.h"
@@ -72,17 +74,6 @@ std::string ArrangementName(SpeakerArrangement arr)
 {
   std::string name = SpeakerArr::getSpeakerArrangementString(arr, false);
   return name.empty() ? Hex(arr) : name;
-}
-
-SpeakerArrangement ArrangementFor(int channels)
-{
-  if (channels == 1)
-    return SpeakerArr::kMono;
-  if (channels == 2)
-    return SpeakerArr::kStereo;
-  if (channels <= 0 || channels > 64)
-    return SpeakerArr::kEmpty;
-  return channels == 64 ? ~SpeakerArrangement(0) : (SpeakerArrangement(1) << channels) - 1;
 }
 
 std::string ParamFlags(int32 flags)
@@ -217,6 +208,17 @@ void DescribeParams(HostedPlugin& plug, std::ostream& out)
 int RunInfo(const std::string& bundle, const std::string& className, std::ostream& out, std::ostream& err)
 {
   std::string error;
+  if (HostedEffect::IsClapPath(bundle))
+  {
+    auto plug = HostedEffect::Open(bundle, className, error);
+    if (!plug)
+    {
+      err << "brevant-host: " << error << "\n";
+      return kExitFailure;
+    }
+    plug->Describe(out);
+    return kExitOk;
+  }
   auto module = HostModule::Load(bundle, error);
   if (!module)
   {
@@ -405,59 +407,8 @@ RenderOptions ParseRender(const std::vector<std::string>& args)
 }
 
 // Asks the plug-in for the file's channel counts, trying the layouts a host would try, most specific first.
-bool ArrangeBuses(HostedPlugin& plug, int inChannels, int scChannels, std::string& error)
-{
-  const auto inBuses = plug.Buses(kAudio, kInput);
-  const auto outBuses = plug.Buses(kAudio, kOutput);
-  if (inBuses.empty() || outBuses.empty())
-  {
-    error = "the plug-in has no audio input or output bus";
-    return false;
-  }
-  if (scChannels > 0 && inBuses.size() < 2)
-  {
-    error = "the plug-in has no side-chain input";
-    return false;
-  }
-  std::vector<SpeakerArrangement> ins, outs;
-  for (const auto& b : inBuses)
-    ins.push_back(b.arrangement);
-  for (const auto& b : outBuses)
-    outs.push_back(b.arrangement);
-  ins[0] = ArrangementFor(inChannels);
-  if (scChannels > 0)
-    ins[1] = ArrangementFor(scChannels);
-  auto sameOut = outs;
-  sameOut[0] = ins[0];
-
-  std::vector<std::pair<std::vector<SpeakerArrangement>, std::vector<SpeakerArrangement>>> attempts = {{ins, sameOut}};
-  if (scChannels == 0)
-    attempts.push_back({{ins[0]}, {ins[0]}});
-  attempts.push_back({ins, outs});
-  for (auto& [i, o] : attempts)
-  {
-    if (plug.SetBusArrangements(i, o))
-      break;
-  }
-  // Whatever was accepted, the buses must now fit the files (a plug-in refusing every request may still fit).
-  if (plug.BusChannels(kInput, 0) != inChannels || (scChannels > 0 && plug.BusChannels(kInput, 1) != scChannels) ||
-      plug.BusChannels(kOutput, 0) <= 0)
-  {
-    error = "the plug-in does not accept " + std::to_string(inChannels) + "-channel input";
-    if (scChannels > 0)
-      error += " with a " + std::to_string(scChannels) + "-channel side-chain";
-    return false;
-  }
-  if (plug.Buses(kAudio, kInput).size() >= 2 && !plug.ActivateBus(kAudio, kInput, 1, scChannels > 0))
-  {
-    error = plug.LastError();
-    return false;
-  }
-  return true;
-}
-
 template <typename T>
-bool RenderBlocks(HostedPlugin& plug, const AudioData& input, const AudioData& sidechain, AudioData& output, int block,
+bool RenderBlocks(HostedEffect& plug, const AudioData& input, const AudioData& sidechain, AudioData& output, int block,
                   std::ostream& out, std::string& error)
 {
   const int64_t frames = input.NumFrames();
@@ -501,9 +452,9 @@ bool RenderBlocks(HostedPlugin& plug, const AudioData& input, const AudioData& s
       else
         outPtr[c] = outBuf[c].data();
     }
-    if (!plug.Process(n, std::span<T* const>(inPtr), std::span<T* const>(outPtr), std::span<T* const>(scPtr)))
+    if (!plug.Process(n, std::span<T* const>(inPtr), std::span<T* const>(outPtr), std::span<T* const>(scPtr), error))
     {
-      error = plug.LastError() + " (at frame " + std::to_string(pos) + ")";
+      error += " (at frame " + std::to_string(pos) + ")";
       return false;
     }
     if constexpr (!isDouble)
@@ -512,9 +463,9 @@ bool RenderBlocks(HostedPlugin& plug, const AudioData& input, const AudioData& s
         std::copy(outBuf[c].begin(), outBuf[c].begin() + n, output.channels[c].begin() + pos);
     }
     pos += n;
-    // The plug-in's main-thread work (timers on the host run loop) follows the rendered audio time.
-    plug.Idle(n * 1000.0 / plug.GetProcessSetup().sampleRate);
-    uint32 latency = 0;
+    // The plug-in's main-thread work (its timers) follows the rendered audio time.
+    plug.Idle(n * 1000.0 / input.sampleRate);
+    uint32_t latency = 0;
     if (plug.TakeLatencyChange(latency))
       out << "latency changed: " << latency << " samples (after frame " << pos << ")\n";
   } while (pos < frames);
@@ -529,9 +480,8 @@ int RunRender(const RenderOptions& o, std::ostream& out, std::ostream& err)
     return kExitFailure;
   };
   std::string error;
-  std::shared_ptr<HostModule> module;
-  const ClassInfo* cls = LoadEffectClass(o.bundle, o.className, module, error);
-  if (!cls)
+  auto plug = HostedEffect::Open(o.bundle, o.className, error);
+  if (!plug)
     return fail(error);
 
   AudioData input, sidechain;
@@ -549,10 +499,7 @@ int RunRender(const RenderOptions& o, std::ostream& out, std::ostream& err)
       ch.resize(static_cast<size_t>(input.NumFrames()), 0.0);
   }
 
-  auto plug = HostedPlugin::Create(module, *cls, error);
-  if (!plug)
-    return fail(error);
-  out << "plug-in: " << Quote(cls->name) << " from " << module->LibraryPath() << "\n";
+  out << "plug-in: " << Quote(plug->Name()) << " from " << plug->LibraryPath() << "\n";
   out << "input: " << o.input << ", " << input.NumChannels() << " ch, " << input.sampleRate << " Hz, "
       << input.NumFrames() << " frames\n";
 
@@ -561,21 +508,28 @@ int RunRender(const RenderOptions& o, std::ostream& out, std::ostream& err)
     std::vector<std::uint8_t> state;
     if (!ReadBytes(o.loadState, state, error))
       return fail(error);
-    if (!plug->SetState(state))
-      return fail(plug->LastError() + " in " + o.loadState);
+    if (!plug->SetState(state, error))
+      return fail(error + " in " + o.loadState);
     out << "state loaded: " << o.loadState << " (" << state.size() << " bytes)\n";
   }
-  if (!ApplySets(*plug, o.sets, &out, error, o.preset))
-    return fail(error);
+  if (!o.preset.empty())
+  {
+    if (!plug->SelectPreset(o.preset, error))
+      return fail(error);
+    out << "preset " << Quote(o.preset) << "\n";
+  }
+  for (const auto& [name, plain] : o.sets)
+  {
+    std::string shown;
+    if (!plug->SetParam(name, plain, shown, error))
+      return fail(error);
+    out << "set " << shown << "\n";
+  }
 
-  if (!ArrangeBuses(*plug, input.NumChannels(), sidechain.NumChannels(), error))
+  if (!plug->Prepare(input.sampleRate, o.block, input.NumChannels(), sidechain.NumChannels(), o.precision == 64,
+                     error))
     return fail(error);
-  const int32 outChannels = plug->BusChannels(kOutput, 0);
-  const int32 sampleSize = o.precision == 64 ? kSample64 : kSample32;
-  if (!plug->Setup(input.sampleRate, o.block, sampleSize, kOffline) || !plug->Start())
-    return fail(plug->LastError());
-  uint32 latency = 0;
-  plug->TakeLatencyChange(latency); // restarts before processing are covered by the next line
+  const int outChannels = plug->OutputChannels();
   out << "latency: " << plug->LatencySamples() << " samples (not compensated)\n";
 
   AudioData output;
@@ -590,8 +544,8 @@ int RunRender(const RenderOptions& o, std::ostream& out, std::ostream& err)
   if (!o.saveState.empty())
   {
     std::vector<std::uint8_t> state;
-    if (!plug->GetState(state))
-      return fail(plug->LastError());
+    if (!plug->GetState(state, error))
+      return fail(error);
     if (!WriteBytes(o.saveState, state, error))
       return fail(error);
     out << "state saved: " << o.saveState << " (" << state.size() << " bytes)\n";
@@ -640,8 +594,55 @@ ScreenshotOptions ParseScreenshot(const std::vector<std::string>& args)
   return o;
 }
 
+// The CLAP plug-in's editor, drawn through the framework's headless-editor extension.
+int RunClapScreenshot(const ScreenshotOptions& o, std::ostream& out, std::ostream& err)
+{
+  auto fail = [&](const std::string& message)
+  {
+    err << "brevant-host: " << message << "\n";
+    return kExitFailure;
+  };
+  std::string error;
+  auto plug = HostedClap::Create(o.bundle, o.className, error);
+  if (!plug)
+    return fail(error);
+  for (const auto& [name, plain] : o.sets)
+  {
+    std::string shown;
+    if (!plug->SetParam(name, plain, shown, error))
+      return fail(error);
+  }
+  if (!plug->OpenHeadlessEditor(o.scale, error))
+    return fail(error);
+  // Audio first, with the editor open, so that its meters show what the file did.
+  if (!o.render.empty())
+  {
+    AudioData input, sidechain;
+    if (!ReadAudioFile(o.render, input, error) ||
+        !plug->Prepare(input.sampleRate, 512, input.NumChannels(), 0, false, error))
+      return fail(error);
+    AudioData output;
+    output.sampleRate = input.sampleRate;
+    output.channels.assign(static_cast<size_t>(plug->OutputChannels()),
+                           std::vector<double>(static_cast<size_t>(input.NumFrames())));
+    std::ostringstream log;
+    const bool rendered = RenderBlocks<float>(*plug, input, sidechain, output, 512, log, error);
+    plug->Stop();
+    if (!rendered)
+      return fail(error);
+    out << "rendered: " << o.render << ", " << input.NumFrames() << " frames\n";
+  }
+  uint32_t width = 0, height = 0;
+  if (!plug->WriteEditorPNG(o.output, width, height))
+    return fail("could not write " + o.output);
+  out << "editor: " << width << " x " << height << " at scale " << o.scale << " -> " << o.output << "\n";
+  return kExitOk;
+}
+
 int RunScreenshot(const ScreenshotOptions& o, std::ostream& out, std::ostream& err)
 {
+  if (HostedEffect::IsClapPath(o.bundle))
+    return RunClapScreenshot(o, out, err);
   auto fail = [&](const std::string& message)
   {
     err << "brevant-host: " << message << "\n";
@@ -685,7 +686,7 @@ int RunScreenshot(const ScreenshotOptions& o, std::ostream& out, std::ostream& e
   if (!o.render.empty())
   {
     AudioData input, sidechain;
-    if (!ReadAudioFile(o.render, input, error) || !ArrangeBuses(*plug, input.NumChannels(), 0, error))
+    if (!ReadAudioFile(o.render, input, error) || !ArrangeVST3Buses(*plug, input.NumChannels(), 0, error))
     {
       close();
       return fail(error);
@@ -695,8 +696,9 @@ int RunScreenshot(const ScreenshotOptions& o, std::ostream& out, std::ostream& e
     output.channels.assign(static_cast<size_t>(plug->BusChannels(kOutput, 0)),
                            std::vector<double>(static_cast<size_t>(input.NumFrames())));
     std::ostringstream log;
+    const auto effect = HostedEffect::Borrow(*plug, cls->name);
     const bool rendered = plug->Setup(input.sampleRate, 512, kSample32, kRealtime) && plug->Start() &&
-                          RenderBlocks<float>(*plug, input, sidechain, output, 512, log, error);
+                          RenderBlocks<float>(*effect, input, sidechain, output, 512, log, error);
     plug->Stop();
     if (!rendered)
     {
@@ -825,7 +827,7 @@ int RunEditor(const EditorOptions& o, std::ostream& out, std::ostream& err)
   constexpr int kBlock = 256;
   if (o.audio)
   {
-    if (!ArrangeBuses(*plug, 2, 0, error))
+    if (!ArrangeVST3Buses(*plug, 2, 0, error))
       return fail(error);
     if (!plug->Setup(kRate, kBlock, kSample32, kRealtime) || !plug->Start())
       return fail(plug->LastError());
