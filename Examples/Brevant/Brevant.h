@@ -120,7 +120,6 @@ protected:
   Biquad mMidBellL, mMidBellR;
   Biquad mHighShelfL, mHighShelfR;
   Biquad mInputFilterL, mInputFilterR;
-  double dcOffset = 1e-15;
   // Per-sample scratch values of the chain.
   double mInL = 0.0, mInR = 0.0;
   double mDetLow = 0.0, mDetMid = 0.0, mDetHigh = 0.0;

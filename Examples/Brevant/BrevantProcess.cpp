@@ -331,10 +331,8 @@ void Brevant::ProcessActive(sample** inputs, sample** outputs, int nFrames, doub
     // Conditioned input and the detector filters (the recurrences).
     for (int i = 0; i < n; i++)
     {
-      const double d = dcOffset;
-      dcOffset = -d;
-      const double yL = f(mInputFilterL.process(static_cast<float>((inL[i] - d) * g.inputGain)));
-      const double yR = f(mInputFilterR.process(static_cast<float>((inR[i] - d) * g.inputGain)));
+      const double yL = f(mInputFilterL.process(static_cast<float>(inL[i] * g.inputGain)));
+      const double yR = f(mInputFilterR.process(static_cast<float>(inR[i] * g.inputGain)));
       c.yL[i] = yL;
       c.yR[i] = yR;
       double sL = low.sidechain == 1 ? scL[i] : yL;
@@ -422,30 +420,22 @@ void Brevant::ProcessActive(sample** inputs, sample** outputs, int nFrames, doub
     }
     else
     {
-      // The factor is 2 whenever it is not 0: one further sub-sample per sample.
+      // The factor is 2 whenever it is not 0: one further sub-sample per sample, whose output is dropped.
       bool finite = true;
       for (int i = 0; i < n; i++)
-      {
-        c.u[0][i] = mUpL.process(c.hL[i]);
-        c.u[1][i] = mUpR.process(c.hR[i]);
-        c.u[2][i] = mUpL.process(0.0);
-        c.u[3][i] = mUpR.process(0.0);
         finite = finite && IsFinite(c.hL[i]) && IsFinite(c.hR[i]);
-      }
+      mUpL.interpolate(c.hL, c.u[0], c.u[2], n);
+      mUpR.interpolate(c.hR, c.u[1], c.u[3], n);
       for (double* u : c.u)
       {
         for (int i = 0; i < n; i++)
           u[i] = 2.0 * u[i];
         k.saturate(u, u, n);
+        for (int i = 0; i < n; i++)
+          finite = finite && IsFinite(u[i]);
       }
-      for (int i = 0; i < n; i++)
-      {
-        outL[i] = mDownL.process(c.u[0][i]);
-        outR[i] = mDownR.process(c.u[1][i]);
-        mDownL.push(c.u[2][i]);
-        mDownR.push(c.u[3][i]);
-        finite = finite && IsFinite(c.u[0][i]) && IsFinite(c.u[1][i]) && IsFinite(c.u[2][i]) && IsFinite(c.u[3][i]);
-      }
+      mDownL.decimate(c.u[0], c.u[2], outL, n);
+      mDownR.decimate(c.u[1], c.u[3], outR, n);
       oversamplerPoisoned = oversamplerPoisoned || !finite;
     }
 

@@ -72,4 +72,52 @@ template <VD (*Fn)(VD)> void Apply(const double* in, double* out, int n)
   }
 }
 
+inline VD Load(const double* p)
+{
+  VD v;
+  __builtin_memcpy(&v, p, sizeof v);
+  return v;
+}
+
+inline void Store(double* p, VD v) { __builtin_memcpy(p, &v, sizeof v); }
+
+// Four output vectors at a time, each with one accumulator in the order of the scalar sum, so the result has its
+// bits; the four independent chains hide the additions' latency.
+inline void Halfband(const double* s, const double* c, double* out, int n)
+{
+  constexpr int kPairs = 32, kReach = 63;
+  int i = 0;
+  for (; i + 4 * W <= n; i += 4 * W)
+  {
+    VD a0 = {}, a1 = {}, a2 = {}, a3 = {};
+    const double* p = s + i;
+    for (int m = 0; m < kPairs; m++)
+    {
+      const VD cm = VD{} + c[m];
+      a0 = a0 + cm * (Load(p + kReach - m) + Load(p + m));
+      a1 = a1 + cm * (Load(p + W + kReach - m) + Load(p + W + m));
+      a2 = a2 + cm * (Load(p + 2 * W + kReach - m) + Load(p + 2 * W + m));
+      a3 = a3 + cm * (Load(p + 3 * W + kReach - m) + Load(p + 3 * W + m));
+    }
+    Store(out + i, a0);
+    Store(out + i + W, a1);
+    Store(out + i + 2 * W, a2);
+    Store(out + i + 3 * W, a3);
+  }
+  for (; i + W <= n; i += W)
+  {
+    VD a = {};
+    for (int m = 0; m < kPairs; m++)
+      a = a + (VD{} + c[m]) * (Load(s + i + kReach - m) + Load(s + i + m));
+    Store(out + i, a);
+  }
+  for (; i < n; i++)
+  {
+    double a = 0.0;
+    for (int m = 0; m < kPairs; m++)
+      a += c[m] * (s[i + kReach - m] + s[i + m]);
+    out[i] = a;
+  }
+}
+
 } // namespace brevant::simd::BREVANT_SIMD_NAMESPACE
