@@ -19,8 +19,10 @@
 #include "Brevant.h"
 #include "VectorMath.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -293,10 +295,155 @@ void Brevant::ProcessBlock(sample** inputs, sample** outputs, int nFrames)
   }
 
   if (nFrames > 0)
-    ProcessActive(inputs, outputs, nFrames, fs);
+  {
+    // Silence is skipped only from a state two processed silent blocks have shown to be at rest with these very
+    // settings: the first brings every filter to rest, the second runs all its samples from there, so the
+    // per-sample settings the compressors carry from one sample to the next are those of silence too.
+    const bool silent = mIdleSkipping && InputsSilent(inputs, nFrames);
+    double key[kNumSettledKeys];
+    SettledKey(fs, key);
+    const bool sameSettings = std::memcmp(key, mAtRestWith, sizeof key) == 0;
+    mWasIdle = silent && sameSettings && mBlocksAtRest >= 2;
+    if (mWasIdle)
+      ProcessIdle(outputs, nFrames, fs);
+    else
+    {
+      ProcessActive(inputs, outputs, nFrames, fs);
+      if (silent && AtRest(outputs, nFrames))
+      {
+        mBlocksAtRest = sameSettings ? mBlocksAtRest + 1 : 1;
+        std::memcpy(mAtRestWith, key, sizeof key);
+      }
+      else
+        mBlocksAtRest = 0;
+    }
+  }
 
   SendMeters(mMeters[kBandLow], mMeters[kBandMid], mMeters[kBandHigh]);
   UpdateLatency(mGlobal.active * mGlobal.osLatency);
+}
+
+void Brevant::SettledKey(double sampleRate, double (&key)[kNumSettledKeys]) const
+{
+  int k = 0;
+  for (const BandSettings& b : mBands)
+  {
+    for (double v : {b.attackMs, b.releaseMs, b.driveDb, b.shelfGainDb, b.mix, double(b.sidechain), double(b.active)})
+      key[k++] = v;
+  }
+  const GlobalSettings& g = mGlobal;
+  for (double v : {g.lowXoverHz, g.highXoverHz, g.inputGain, g.outputGain, g.mix, double(g.active), double(g.osFactor),
+                   double(g.osLatency), sampleRate})
+    key[k++] = v;
+}
+
+namespace
+{
+bool AllPositiveZeros(const double* v, int n)
+{
+  uint64_t bits = 0;
+  for (int i = 0; i < n; i++)
+  {
+    uint64_t b;
+    std::memcpy(&b, v + i, sizeof b);
+    bits |= b;
+  }
+  return bits == 0;
+}
+
+template <typename T> bool SameBits(T a, T b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+/** A filter at rest: a zero in gives a zero out and leaves the state as it is. */
+bool AtRest(const Biquad& f)
+{
+  Biquad next = f;
+  return SameBits(next.process(0.0f), 0.0f) && SameBits(next.z1, f.z1) && SameBits(next.z2, f.z2);
+}
+} // namespace
+
+bool Brevant::InputsSilent(sample** inputs, int nFrames) const
+{
+  // Exact positive zeros: the arithmetic below is shown to rest on them. The side-chain only counts when a band
+  // listens to it.
+  if (!AllPositiveZeros(inputs[0], nFrames) || !AllPositiveZeros(inputs[1], nFrames))
+    return false;
+  const bool keyed = mBands[kBandLow].sidechain == 1 || mBands[kBandMid].sidechain == 1 ||
+                     mBands[kBandHigh].sidechain == 1;
+  return !keyed || (AllPositiveZeros(inputs[2], nFrames) && AllPositiveZeros(inputs[3], nFrames));
+}
+
+bool Brevant::AtRest(sample** outputs, int nFrames) const
+{
+  // Every filter the chain runs gives zero for zero and stays put. Zeros into the detectors then make saturated
+  // zeros, the mid band's difference is zero, the level term e^0 is 1, the band stages multiply zeros by gains of
+  // 1 and mix them with non-negative weights: positive zeros throughout, as this block's output shows.
+  const GlobalSettings& g = mGlobal;
+  if (!AllPositiveZeros(outputs[0], nFrames) || !AllPositiveZeros(outputs[1], nFrames))
+    return false;
+  for (const Biquad* f : {&mInputFilterL, &mInputFilterR, &mLowDetector, &mHighDetector})
+  {
+    if (!::AtRest(*f))
+      return false;
+  }
+  if (mBands[kBandMid].sidechain == 1 && !::AtRest(mMidDetector))
+    return false;
+  const Biquad* stages[kNumBands][2] = {
+      {&mLowShelfL, &mLowShelfR}, {&mMidBellL, &mMidBellR}, {&mHighShelfL, &mHighShelfR}};
+  for (int b = 0; b < kNumBands; b++)
+  {
+    if (mBands[b].active == 1 && (!::AtRest(*stages[b][0]) || !::AtRest(*stages[b][1])))
+      return false;
+  }
+  if (g.osFactor != 0 && !(mUpL.isSilent() && mUpR.isSilent() && mDownL.isSilent() && mDownR.isSilent()))
+    return false;
+  // The envelopes only decay from here; their gain must already be exactly 0 dB, well clear of the knee and the
+  // threshold (a margin of 1 dB covers the vector logarithm's last bits).
+  for (const compressor& c : mCompressors)
+  {
+    if (c.envelope != 0.0 && !(8.685889638065037 * std::log(c.envelope) < std::min(c.kneeLoDb, c.thresholdDb) - 1.0))
+      return false;
+  }
+  return true;
+}
+
+void Brevant::ProcessIdle(sample** outputs, int nFrames, double fs)
+{
+  // Exactly what ProcessActive computes for a silent block from rest.
+  std::memset(outputs[0], 0, sizeof(sample) * static_cast<size_t>(nFrames));
+  std::memset(outputs[1], 0, sizeof(sample) * static_cast<size_t>(nFrames));
+
+  // Release steps towards a detector of zero, with the arithmetic of CompressorRun::Envelopes; zero is where
+  // they end.
+  for (compressor& c : mCompressors)
+  {
+    const double d = 0.0, release = c.releaseCoef;
+    double envelope = c.envelope;
+    for (int i = 0; i < nFrames && envelope != 0.0; i++)
+      envelope = (envelope - d) * release + d;
+    c.envelope = envelope;
+  }
+
+  // The needles, on gains of exactly 1. Their ballistic ends in a cycle of two states; once a state repeats the
+  // one two steps back, the rest of the block is a matter of parity.
+  VUClass* meters[kNumBands] = {&mLowVU, &mMidVU, &mHighVU};
+  for (int b = 0; b < kNumBands; b++)
+  {
+    VUClass& vu = *meters[b];
+    double twoBack = NAN, oneBack = vu.state;
+    for (int i = 0; i < nFrames; i++)
+    {
+      const double now = vu.Process(1.0, fs);
+      if (SameBits(now, twoBack))
+      {
+        if ((nFrames - 1 - i) % 2 != 0)
+          vu.state = oneBack;
+        break;
+      }
+      twoBack = oneBack;
+      oneBack = now;
+    }
+    mMeters[b] = vu.state;
+  }
 }
 
 void Brevant::ProcessActive(sample** inputs, sample** outputs, int nFrames, double fs)
