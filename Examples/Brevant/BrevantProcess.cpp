@@ -67,6 +67,51 @@ private:
 #endif
 };
 
+typedef double V2 __attribute__((vector_size(16)));
+typedef float F2 __attribute__((vector_size(8)));
+
+/** Rounds both lanes to single precision and back, as f() does. */
+inline V2 F(V2 v) { return __builtin_convertvector(__builtin_convertvector(v, F2), V2); }
+
+/** Two filters side by side (left and right, or two detectors), lane by lane with the arithmetic of
+ * Biquad::process: the same bits, half the instructions. */
+struct BiquadPair
+{
+  V2 a0, a1, a2, b1, b2, z1, z2;
+
+  BiquadPair(const Biquad& l, const Biquad& r)
+      : a0{l.a0, r.a0}, a1{l.a1, r.a1}, a2{l.a2, r.a2}, b1{l.b1, r.b1}, b2{l.b2, r.b2}, z1{l.z1, r.z1},
+        z2{l.z2, r.z2}
+  {
+  }
+
+  void Store(Biquad& l, Biquad& r) const
+  {
+    l.z1 = z1[0];
+    l.z2 = z2[0];
+    r.z1 = z1[1];
+    r.z2 = z2[1];
+  }
+
+  /** x already in single precision; returns the outputs in single precision, widened. */
+  V2 Process(V2 x)
+  {
+    const V2 out = x * a0 + z1;
+    z1 = x * a1 + z2 - b1 * out;
+    z2 = x * a2 - b2 * out;
+    const V2 d = out - out; // 0 where finite, NaN otherwise
+    if (!(d[0] == 0.0 && d[1] == 0.0)) [[unlikely]]
+    {
+      for (int lane = 0; lane < 2; lane++)
+      {
+        if (!(d[lane] == 0.0))
+          z1[lane] = z2[lane] = 0.0;
+      }
+    }
+    return F(out);
+  }
+};
+
 /** One band's compressor over a block, in the stages above: operation for operation compressor::processStereo
  * on the band's detector followed by the chain's setters (attack, release, hold 0, ratio X + offset, threshold,
  * knee). */
@@ -146,16 +191,34 @@ public:
    * from the next sample on). In place: level in, gain out. */
   void Gain(double* levelToGain, const double* X, int n, bool blockStart)
   {
+    // The slope each sample starts from, 1 - 1/ratio with the ratio of the sample before: one vectorised pass.
+    double slope0[kChunk];
+    slope0[0] = mRatio;
+    for (int i = 1; i < n; i++)
+      slope0[i] = X[i - 1] + mRatioOffset;
     for (int i = 0; i < n; i++)
+      slope0[i] = mC.limiter ? 1.0 : 1.0 - 1.0 / slope0[i];
+    // The block's first sample still has the previous block's curve; the rest of the block one set of values,
+    // kept in locals (the compressor's fields could share memory with the arrays, as far as the compiler knows).
+    int i = 0;
+    if (blockStart)
     {
-      const bool first = blockStart && i == 0;
-      const double threshold = first ? mThreshold0 : mC.thresholdDb;
-      const double width = first ? mWidth0 : mC.kneeWidthDb;
-      const double lo = first ? mLo0 : mC.kneeLoDb;
-      const double hi = first ? mHi0 : mC.kneeHiDb;
+      Curve(levelToGain, slope0, 0, 1, mThreshold0, mWidth0, mLo0, mHi0);
+      i = 1;
+    }
+    if (i < n)
+      Curve(levelToGain, slope0, i, n, mC.thresholdDb, mC.kneeWidthDb, mC.kneeLoDb, mC.kneeHiDb);
+    mRatio = X[n - 1] + mRatioOffset;
+  }
+
+  void Curve(double* levelToGain, const double* slope0, int from, int to, const double threshold,
+             const double width, const double lo, const double hi)
+  {
+    double slope = mSlope, gain = mGain;
+    for (int i = from; i < to; i++)
+    {
       const double level = levelToGain[i];
-      double slope = mC.limiter ? 1.0 : 1.0 - 1.0 / mRatio;
-      double gain;
+      slope = slope0[i];
       if (width > 0.0 && lo < level && level < hi)
       {
         slope = slope * (level - lo) / width * 0.5;
@@ -170,10 +233,9 @@ public:
           gain = 0.0;
       }
       levelToGain[i] = gain;
-      mSlope = slope;
-      mGain = gain;
-      mRatio = X[i] + mRatioOffset;
     }
+    mSlope = slope;
+    mGain = gain;
   }
 
   /** Leaves the compressor as the per-sample setters would have. */
@@ -475,21 +537,27 @@ void Brevant::ProcessActive(sample** inputs, sample** outputs, int nFrames, doub
     const sample* scL = inputs[2] + start;
     const sample* scR = inputs[3] + start;
 
-    // Conditioned input and the detector filters (the recurrences).
-    for (int i = 0; i < n; i++)
+    // Conditioned input and the detector filters (the recurrences). The filters run on local copies, so their
+    // states stay in registers rather than going through memory the output pointers might share.
     {
-      const double yL = f(mInputFilterL.process(static_cast<float>(inL[i] * g.inputGain)));
-      const double yR = f(mInputFilterR.process(static_cast<float>(inR[i] * g.inputGain)));
-      c.yL[i] = yL;
-      c.yR[i] = yR;
-      double sL = low.sidechain == 1 ? scL[i] : yL;
-      double sR = low.sidechain == 1 ? scR[i] : yR;
-      c.low[i] = f(mLowDetector.process(static_cast<float>((sL + sR) * 0.5)));
-      sL = high.sidechain == 1 ? scL[i] : yL;
-      sR = high.sidechain == 1 ? scR[i] : yR;
-      c.high[i] = f(mHighDetector.process(static_cast<float>((sL + sR) * 0.5)));
-      if (mid.sidechain == 1)
-        c.tMid[i] = f(mMidDetector.process(static_cast<float>(scL[i] + scR[i]))) * 0.5;
+      BiquadPair input(mInputFilterL, mInputFilterR), detectors(mLowDetector, mHighDetector);
+      Biquad midDet = mMidDetector;
+      const bool lowKeyed = low.sidechain == 1, highKeyed = high.sidechain == 1, midKeyed = mid.sidechain == 1;
+      for (int i = 0; i < n; i++)
+      {
+        const V2 y = input.Process(F(V2{inL[i], inR[i]} * g.inputGain));
+        c.yL[i] = y[0];
+        c.yR[i] = y[1];
+        const double main = y[0] + y[1], key = scL[i] + scR[i];
+        const V2 t = detectors.Process(F(V2{lowKeyed ? key : main, highKeyed ? key : main} * 0.5));
+        c.low[i] = t[0];
+        c.high[i] = t[1];
+        if (midKeyed)
+          c.tMid[i] = f(midDet.process(static_cast<float>(key))) * 0.5;
+      }
+      input.Store(mInputFilterL, mInputFilterR);
+      detectors.Store(mLowDetector, mHighDetector);
+      mMidDetector = midDet;
     }
 
     // The level term (the mean of the conditioned samples read as dB) and the saturated detectors.
@@ -523,37 +591,25 @@ void Brevant::ProcessActive(sample** inputs, sample** outputs, int nFrames, doub
 
     // The three band stages in series, each gain applied to the whole signal ahead of its shaping filter; then
     // the global mix and gain, both the dry path and the drive compensated for the input gain.
-    for (int i = 0; i < n; i++)
     {
-      const double yL = c.yL[i], yR = c.yR[i];
-      double oL = yL, oR = yR;
-      if (low.active == 1)
+      BiquadPair lowShelf(mLowShelfL, mLowShelfR), midBell(mMidBellL, mMidBellR), highShelf(mHighShelfL, mHighShelfR);
+      const bool lowOn = low.active == 1, midOn = mid.active == 1, highOn = high.active == 1;
+      for (int i = 0; i < n; i++)
       {
-        oL = f(mLowShelfL.process(static_cast<float>(yL * c.low[i])));
-        oR = f(mLowShelfR.process(static_cast<float>(yR * c.low[i])));
+        const V2 y = {c.yL[i], c.yR[i]};
+        const V2 oLow = lowOn ? lowShelf.Process(F(y * c.low[i])) : y;
+        const V2 b = y * lowDry + low.mix * oLow;
+        const V2 oMid = midOn ? midBell.Process(F(b * c.mid[i])) : b;
+        const V2 cc = b * midDry + mid.mix * oMid;
+        const V2 oHigh = highOn ? highShelf.Process(F(cc * c.high[i])) : cc;
+        const V2 e = cc * highDry + high.mix * oHigh;
+        const V2 h = (dry * y + wet * e) / g.inputGain;
+        c.hL[i] = h[0];
+        c.hR[i] = h[1];
       }
-      const double bL = yL * lowDry + low.mix * oL;
-      const double bR = yR * lowDry + low.mix * oR;
-      oL = bL;
-      oR = bR;
-      if (mid.active == 1)
-      {
-        oL = f(mMidBellL.process(static_cast<float>(bL * c.mid[i])));
-        oR = f(mMidBellR.process(static_cast<float>(bR * c.mid[i])));
-      }
-      const double cL = bL * midDry + mid.mix * oL;
-      const double cR = bR * midDry + mid.mix * oR;
-      oL = cL;
-      oR = cR;
-      if (high.active == 1)
-      {
-        oL = f(mHighShelfL.process(static_cast<float>(cL * c.high[i])));
-        oR = f(mHighShelfR.process(static_cast<float>(cR * c.high[i])));
-      }
-      const double eL = cL * highDry + high.mix * oL;
-      const double eR = cR * highDry + high.mix * oR;
-      c.hL[i] = (dry * yL + wet * eL) / g.inputGain;
-      c.hR[i] = (dry * yR + wet * eR) / g.inputGain;
+      lowShelf.Store(mLowShelfL, mLowShelfR);
+      midBell.Store(mMidBellL, mMidBellR);
+      highShelf.Store(mHighShelfL, mHighShelfR);
     }
 
     // Output saturation, at the host rate or zero-stuffed to twice it (the factor 2 restores the level the
@@ -587,11 +643,20 @@ void Brevant::ProcessActive(sample** inputs, sample** outputs, int nFrames, doub
     }
 
     // Needle ballistics, from the same linear gains the band stages used.
-    for (int i = 0; i < n; i++)
     {
-      mMeters[kBandLow] = mLowVU.Process(c.low[i], fs);
-      mMeters[kBandMid] = mMidVU.Process(c.mid[i], fs);
-      mMeters[kBandHigh] = mHighVU.Process(c.high[i], fs);
+      VUClass lowVU = mLowVU, midVU = mMidVU, highVU = mHighVU;
+      for (int i = 0; i < n; i++)
+      {
+        lowVU.Process(c.low[i], fs);
+        midVU.Process(c.mid[i], fs);
+        highVU.Process(c.high[i], fs);
+      }
+      mLowVU = lowVU;
+      mMidVU = midVU;
+      mHighVU = highVU;
+      mMeters[kBandLow] = lowVU.state;
+      mMeters[kBandMid] = midVU.state;
+      mMeters[kBandHigh] = highVU.state;
     }
   }
 
