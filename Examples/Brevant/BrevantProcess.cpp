@@ -13,8 +13,14 @@
 //   curve, which needs the ratio set during the previous sample, known from the level term of that sample.
 // - The settings the chain re-applies to the compressors every sample change at most after the block's first
 //   sample; the band gains e^(k gr) are computed once and serve both the band stage and the meter; the filters are
-//   retuned only when their settings change.
-// - Subnormal numbers are flushed to zero while the chain runs (see ScopedFlushSubnormals).
+//   retuned only when their settings change. Left and right filters (and the low and high detectors) run side by
+//   side on two-lane vectors, lane by lane with the scalar arithmetic.
+// - The oversampler runs polyphase on the vector kernels (OSAA.h).
+// - Subnormal numbers are flushed to zero while the chain runs (see ScopedFlushSubnormals). That is also why the
+//   chain adds no anti-denormal offset to its input (nor the oversampler to its lines): the offset would keep
+//   states from ever coming to rest and leave a residue of about 1e-28 in the output of silence for good.
+// - Settled silence is not computed (ProcessIdle): with the inputs at exact zeros and every state at rest, a block
+//   writes zeros, the envelopes decay and the needles move, and nothing else changes.
 
 #include "Brevant.h"
 #include "VectorMath.h"
