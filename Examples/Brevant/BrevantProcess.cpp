@@ -359,6 +359,7 @@ void Brevant::ProcessBlock(sample** inputs, sample** outputs, int nFrames)
     }
     UpdateLatency(0);
     SendMeters(1.0, 1.0, 1.0);
+    mWasIdle = false;
     return;
   }
 
@@ -466,9 +467,14 @@ bool Brevant::AtRest(sample** outputs, int nFrames) const
     return false;
   // The envelopes only decay from here; their gain must already be exactly 0 dB, well clear of the knee and the
   // threshold (a margin of 1 dB covers the vector logarithm's last bits).
-  for (const compressor& c : mCompressors)
+  double level[kNumBands];
+  for (int b = 0; b < kNumBands; b++)
+    level[b] = mCompressors[b].envelope;
+  simd::Active().log(level, level, kNumBands); // warmed up: no symbol binding on the audio thread
+  for (int b = 0; b < kNumBands; b++)
   {
-    if (c.envelope != 0.0 && !(8.685889638065037 * std::log(c.envelope) < std::min(c.kneeLoDb, c.thresholdDb) - 1.0))
+    const compressor& c = mCompressors[b];
+    if (c.envelope != 0.0 && !(8.685889638065037 * level[b] < std::min(c.kneeLoDb, c.thresholdDb) - 1.0))
       return false;
   }
   return true;
