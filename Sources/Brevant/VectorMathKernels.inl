@@ -37,29 +37,40 @@ inline void TwoProduct(VD a, VD b, VD& p, VD& e)
 // (|v| above 2^255) the result is NaN either way, as sin(inf) is.
 //
 // Audio mostly stays below 1 in magnitude, where v^4 is below v and the plain products' rounding (under two units
-// of v^4) moves the result by a hundredth of a unit of v: vectors that lie wholly there take the plain products.
+// of v^4) moves the result by a hundredth of a unit of v: vectors that lie wholly there take the plain products,
+// and sin(v^4) its Taylor series to the 19th power (a remainder under 1e-19 for arguments up to 1).
+inline VD SinUpToOne(VD x)
+{
+  const VD x2 = x * x;
+  VD q = VD{} - 8.22063524662433e-18;
+  q = q * x2 + 2.8114572543455206e-15;
+  q = q * x2 - 7.647163731819816e-13;
+  q = q * x2 + 1.6059043836821613e-10;
+  q = q * x2 - 2.505210838544172e-08;
+  q = q * x2 + 2.755731922398589e-06;
+  q = q * x2 - 1.984126984126984e-04;
+  q = q * x2 + 8.333333333333333e-03;
+  q = q * x2 - 1.6666666666666666e-01;
+  return x + x * x2 * q;
+}
+
 inline VD Saturate(VD v)
 {
   const auto small = v * v < 1.0; // false for NaN
   bool allSmall = true;
   for (int i = 0; i < W; i++)
     allSmall = allSmall && small[i] != 0;
-  VD v3, v4;
   if (allSmall)
   {
-    const VD v2 = v * v;
-    v3 = v2 * v;
-    v4 = v2 * v2;
+    const VD v2 = v * v, v3 = v2 * v, v4 = v2 * v2;
+    return v + kSaturationDepth * (SinUpToOne(v4) - (BREVANT_MVEC(tanh)(v3) - BREVANT_MVEC(tanh)(v4)));
   }
-  else
-  {
-    VD p, e, q, f;
-    TwoProduct(v, v, p, e); // v^2 = p + e
-    TwoProduct(p, v, q, f);
-    v3 = q + (f + e * v);
-    TwoProduct(p, p, q, f);
-    v4 = q + (f + 2.0 * p * e + e * e);
-  }
+  VD p, e, q, f;
+  TwoProduct(v, v, p, e); // v^2 = p + e
+  TwoProduct(p, v, q, f);
+  const VD v3 = q + (f + e * v);
+  TwoProduct(p, p, q, f);
+  const VD v4 = q + (f + 2.0 * p * e + e * e);
   return v + kSaturationDepth * (BREVANT_MVEC(sin)(v4) - (BREVANT_MVEC(tanh)(v3) - BREVANT_MVEC(tanh)(v4)));
 }
 
