@@ -102,7 +102,9 @@ std::string PathLabel()
   return std::string(k.name) + ", " + std::to_string(k.width * 64) + "-bit vectors";
 }
 
-void BM_PluginVst3Float(benchmark::State& state)
+// The built bundle hosted with stereo main and side-chain inputs, set up for 32-bit blocks and started; null
+// (and the benchmark skipped) when it cannot be.
+std::unique_ptr<brevant::host::HostedPlugin> HostBundle(benchmark::State& state)
 {
   std::string error;
   auto module = brevant::host::HostModule::Load(BREVANT_BUNDLE_DIR, error);
@@ -111,12 +113,20 @@ void BM_PluginVst3Float(benchmark::State& state)
       !plug->ActivateBus(kAudio, kInput, 1, true))
   {
     state.SkipWithError(("cannot host the bundle: " + error).c_str());
-    return;
+    return nullptr;
   }
   for (auto& [idx, v] : Settings(state.range(0) != 0))
     plug->SetParamPlain(static_cast<ParamID>(idx), v);
   plug->Setup(kRate, kBlock, kSample32);
   plug->Start();
+  return plug;
+}
+
+void BM_PluginVst3Float(benchmark::State& state)
+{
+  auto plug = HostBundle(state);
+  if (!plug)
+    return;
   const auto& m = Material();
   std::vector<float> outL(kBlock), outR(kBlock);
   TimePasses(state,
@@ -140,19 +150,9 @@ BENCHMARK(BM_PluginVst3Float)->ArgName("oversampling")->Arg(0)->Arg(1)->Iteratio
 // bring its state to exact zeros), against the same instance's cost for the music, each the fastest of its passes.
 void BM_PluginVst3FloatSilence(benchmark::State& state)
 {
-  std::string error;
-  auto module = brevant::host::HostModule::Load(BREVANT_BUNDLE_DIR, error);
-  auto plug = module ? brevant::host::HostedPlugin::Create(module, error) : nullptr;
-  if (!plug || !plug->SetBusArrangements({SpeakerArr::kStereo, SpeakerArr::kStereo}, {SpeakerArr::kStereo}) ||
-      !plug->ActivateBus(kAudio, kInput, 1, true))
-  {
-    state.SkipWithError(("cannot host the bundle: " + error).c_str());
+  auto plug = HostBundle(state);
+  if (!plug)
     return;
-  }
-  for (auto& [idx, v] : Settings(state.range(0) != 0))
-    plug->SetParamPlain(static_cast<ParamID>(idx), v);
-  plug->Setup(kRate, kBlock, kSample32);
-  plug->Start();
   const auto& m = Material();
   const std::vector<float> zeros(kBlock, 0.0f);
   std::vector<float> outL(kBlock), outR(kBlock);

@@ -32,8 +32,9 @@ void OSAA::reset()
   mNext = 0;
 }
 
-int OSAA::append(int phase, const double* x, int n)
+int OSAA::makeRoom(int phase, int n)
 {
+  // The history moves back to the front of the buffer only when the new samples would not fit behind it.
   double* line = mLine[phase];
   if (mLen[phase] + n > kCapacity)
   {
@@ -41,22 +42,21 @@ int OSAA::append(int phase, const double* x, int n)
     mLen[phase] = kHistory;
   }
   const int at = mLen[phase];
-  std::memcpy(line + at, x, sizeof(double) * static_cast<size_t>(n));
   mLen[phase] += n;
+  return at;
+}
+
+int OSAA::append(int phase, const double* x, int n)
+{
+  const int at = makeRoom(phase, n);
+  std::memcpy(mLine[phase] + at, x, sizeof(double) * static_cast<size_t>(n));
   return at;
 }
 
 int OSAA::appendZeros(int phase, int n)
 {
-  double* line = mLine[phase];
-  if (mLen[phase] + n > kCapacity)
-  {
-    std::memmove(line, line + mLen[phase] - kHistory, sizeof(double) * kHistory);
-    mLen[phase] = kHistory;
-  }
-  const int at = mLen[phase];
-  std::fill(line + at, line + at + n, 0.0);
-  mLen[phase] += n;
+  const int at = makeRoom(phase, n);
+  std::fill(mLine[phase] + at, mLine[phase] + at + n, 0.0);
   return at;
 }
 

@@ -62,6 +62,7 @@ private:
   static constexpr int kMaxAppend = kCapacity - kHistory;
 
   // Appends n <= kMaxAppend samples to a phase; returns where they start. Keeps kHistory samples before them.
+  int makeRoom(int phase, int n);
   int append(int phase, const double* x, int n);
   int appendZeros(int phase, int n);
   bool phaseIsZero(int phase) const;
