@@ -5,6 +5,9 @@
 // fastest pass in processor time of the thread (a busy machine only ever adds time):
 //   ns_per_frame  nanoseconds per stereo sample frame
 //   realtime      seconds of audio per second of processing (one instance, one core)
+//   worst_diff    (the chain alone) the largest difference of any output sample from the literal reference's
+//   vs_busy       (silence) the cost of a silent frame once the tail has settled, against a frame of the music
+// Beside them, a minute of digital silence after the music's tail has settled, through the same interfaces.
 // BM_PluginClapFloat does the same through the CLAP plug-in (Brevant.clap) with 0 or 32 parameter events per block
 // (evenly spaced, a gentle ramp of the global output), so the cost of processing a block in pieces between events
 // shows beside the cost without events.
@@ -103,7 +106,9 @@ std::string PathLabel()
   return std::string(k.name) + ", " + std::to_string(k.width * 64) + "-bit vectors";
 }
 
-void BM_PluginVst3Float(benchmark::State& state)
+// The built bundle hosted with stereo main and side-chain inputs, set up for 32-bit blocks and started; null
+// (and the benchmark skipped) when it cannot be.
+std::unique_ptr<brevant::host::HostedPlugin> HostBundle(benchmark::State& state)
 {
   std::string error;
   auto module = brevant::host::HostModule::Load(BREVANT_BUNDLE_DIR, error);
@@ -112,12 +117,20 @@ void BM_PluginVst3Float(benchmark::State& state)
       !plug->ActivateBus(kAudio, kInput, 1, true))
   {
     state.SkipWithError(("cannot host the bundle: " + error).c_str());
-    return;
+    return nullptr;
   }
   for (auto& [idx, v] : Settings(state.range(0) != 0))
     plug->SetParamPlain(static_cast<ParamID>(idx), v);
   plug->Setup(kRate, kBlock, kSample32);
   plug->Start();
+  return plug;
+}
+
+void BM_PluginVst3Float(benchmark::State& state)
+{
+  auto plug = HostBundle(state);
+  if (!plug)
+    return;
   const auto& m = Material();
   std::vector<float> outL(kBlock), outR(kBlock);
   TimePasses(state,
@@ -187,6 +200,50 @@ BENCHMARK(BM_PluginClapFloat)
     ->Iterations(5)
     ->Unit(benchmark::kMillisecond);
 
+// A minute of silence once the music's tail has settled (the filters' lowest pole takes about half a minute to
+// bring its state to exact zeros), against the same instance's cost for the music, each the fastest of its passes.
+void BM_PluginVst3FloatSilence(benchmark::State& state)
+{
+  auto plug = HostBundle(state);
+  if (!plug)
+    return;
+  const auto& m = Material();
+  const std::vector<float> zeros(kBlock, 0.0f);
+  std::vector<float> outL(kBlock), outR(kBlock);
+  auto pass = [&](bool music, size_t frames)
+  {
+    for (size_t pos = 0; pos + kBlock <= frames; pos += kBlock)
+    {
+      float* in[2] = {const_cast<float*>(music ? m[0].data() + pos : zeros.data()),
+                      const_cast<float*>(music ? m[1].data() + pos : zeros.data())};
+      float* sc[2] = {const_cast<float*>(music ? m[2].data() + pos : zeros.data()),
+                      const_cast<float*>(music ? m[3].data() + pos : zeros.data())};
+      float* out[2] = {outL.data(), outR.data()};
+      plug->Process(kBlock, in, out, sc);
+      benchmark::DoNotOptimize(outL.data());
+    }
+  };
+  double busy = 1e300;
+  for (int i = 0; i < 2; i++)
+  {
+    const double t0 = ThreadSeconds();
+    pass(true, kFrames);
+    busy = std::min(busy, ThreadSeconds() - t0);
+  }
+  pass(false, 45 * 48000); // the tail
+  const bool flagged = plug->OutputSilenceFlags(0) == 3;
+  TimePasses(state, [&] { pass(false, kFrames); });
+  state.counters["vs_busy"] = (kFrames / kRate / state.counters["realtime"]) / busy;
+  plug->Stop();
+  state.SetLabel(PathLabel() + (flagged ? ", flagged silent" : ", NOT FLAGGED SILENT"));
+}
+BENCHMARK(BM_PluginVst3FloatSilence)
+    ->ArgName("oversampling")
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond);
+
 // The same minute through ProcessBlock (the samples widened to double) or through the reference, block by block.
 template <typename Processor> void RunDouble(benchmark::State& state, Processor&& process)
 {
@@ -230,6 +287,29 @@ void BM_ChainAlone(benchmark::State& state)
 {
   auto plug = MakePlug(state.range(0) != 0);
   RunDouble(state, [&](double** in, double** out) { plug->ProcessBlock(in, out, kBlock); });
+
+  // The same minute through a fresh chain and the reference side by side: the largest difference.
+  auto fresh = MakePlug(state.range(0) != 0);
+  refchain::Chain ref;
+  for (int i = 0; i < kNumParams; i++)
+    ref.OnParamChange(i, fresh->GetParam(i)->Value());
+  const auto& m = Material();
+  std::array<std::vector<double>, 4> in;
+  for (int c = 0; c < 4; c++)
+    in[c].assign(m[c].begin(), m[c].end());
+  std::vector<double> aL(kBlock), aR(kBlock), bL(kBlock), bR(kBlock);
+  double worst = 0.0;
+  for (size_t pos = 0; pos < kFrames; pos += kBlock)
+  {
+    double* ins[4] = {in[0].data() + pos, in[1].data() + pos, in[2].data() + pos, in[3].data() + pos};
+    double* a[2] = {aL.data(), aR.data()};
+    double* b[2] = {bL.data(), bR.data()};
+    fresh->ProcessBlock(ins, a, kBlock);
+    ref.ProcessBlock(ins, b, kBlock, kRate);
+    for (int i = 0; i < kBlock; i++)
+      worst = std::max({worst, std::fabs(aL[i] - bL[i]), std::fabs(aR[i] - bR[i])});
+  }
+  state.counters["worst_diff"] = worst;
   state.SetLabel(PathLabel());
 }
 BENCHMARK(BM_ChainAlone)->ArgName("oversampling")->Arg(0)->Arg(1)->Iterations(5)->Unit(benchmark::kMillisecond);

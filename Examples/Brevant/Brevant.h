@@ -99,6 +99,8 @@ public:
   const BandSettings& GetBandSettings(int band) const { return mBands[band]; }
   const GlobalSettings& GetGlobalSettings() const { return mGlobal; }
   compressor& GetCompressor(int band) { return mCompressors[band]; }
+  /** The band's needle reading after the last block (1: no gain reduction). */
+  double GetMeter(int band) const { return mMeters[band]; }
 
 private:
   void DefineParameters();
@@ -122,7 +124,6 @@ protected:
   Biquad mMidBellL, mMidBellR;
   Biquad mHighShelfL, mHighShelfR;
   Biquad mInputFilterL, mInputFilterR;
-  double dcOffset = 1e-15;
   // Per-sample scratch values of the chain.
   double mInL = 0.0, mInR = 0.0;
   double mDetLow = 0.0, mDetMid = 0.0, mDetHigh = 0.0;
@@ -140,6 +141,11 @@ public:
   /** The editor opens with the needles on the last readings: at rest (1.0) before any audio was processed. */
   void OnUIOpen() override;
 
+  /** Whether settled silence may be skipped (on unless a test or benchmark turns it off to compare). */
+  void SetIdleSkipping(bool on) { mIdleSkipping = on; }
+  /** Whether the last block was settled silence, skipped. */
+  bool WasIdle() const { return mWasIdle; }
+
 private:
   void RetuneFilters(double sampleRate);
   void ProcessActive(iplug::sample** inputs, iplug::sample** outputs, int nFrames, double sampleRate);
@@ -147,6 +153,19 @@ private:
   void UpdateLatency(int latency);
   void ResetOversampler();
 
+  // Settled silence (BrevantProcess.cpp): once the inputs the chain reads are exact zeros and every filter and the
+  // oversampler rest on exact zeros, processing a silent block only writes zeros, lets the envelopes decay and the
+  // needles move; ProcessIdle does exactly that, with the same arithmetic.
+  static constexpr int kNumSettledKeys = 30;
+  void SettledKey(double sampleRate, double (&key)[kNumSettledKeys]) const;
+  bool InputsSilent(iplug::sample** inputs, int nFrames) const;
+  bool AtRest(iplug::sample** outputs, int nFrames) const;
+  void ProcessIdle(iplug::sample** outputs, int nFrames, double sampleRate);
+
   double mMeters[kNumBands] = {1.0, 1.0, 1.0};          // last VU readings, sent again for an empty block
   double mTunedFor[6] = {NAN, NAN, NAN, NAN, NAN, NAN}; // rate, crossovers and shelf gains of the filters' tuning
+  bool mIdleSkipping = true;
+  bool mWasIdle = false;
+  int mBlocksAtRest = 0;                 // consecutive silent blocks processed that ended at rest, same settings
+  double mAtRestWith[kNumSettledKeys] = {}; // the settings they ran with
 };

@@ -13,14 +13,22 @@
 //   curve, which needs the ratio set during the previous sample, known from the level term of that sample.
 // - The settings the chain re-applies to the compressors every sample change at most after the block's first
 //   sample; the band gains e^(k gr) are computed once and serve both the band stage and the meter; the filters are
-//   retuned only when their settings change.
-// - Subnormal numbers are flushed to zero while the chain runs (see ScopedFlushSubnormals).
+//   retuned only when their settings change. Left and right filters (and the low and high detectors) run side by
+//   side on two-lane vectors, lane by lane with the scalar arithmetic.
+// - The oversampler runs polyphase on the vector kernels (OSAA.h).
+// - Subnormal numbers are flushed to zero while the chain runs (see ScopedFlushSubnormals). That is also why the
+//   chain adds no anti-denormal offset to its input (nor the oversampler to its lines): the offset would keep
+//   states from ever coming to rest and leave a residue of about 1e-28 in the output of silence for good.
+// - Settled silence is not computed (ProcessIdle): with the inputs at exact zeros and every state at rest, a block
+//   writes zeros, the envelopes decay and the needles move, and nothing else changes.
 
 #include "Brevant.h"
 #include "VectorMath.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -63,6 +71,51 @@ private:
   static constexpr unsigned kSubnormalsAreZero = 0x0040;
   unsigned mSaved;
 #endif
+};
+
+typedef double V2 __attribute__((vector_size(16)));
+typedef float F2 __attribute__((vector_size(8)));
+
+/** Rounds both lanes to single precision and back, as f() does. */
+inline V2 F(V2 v) { return __builtin_convertvector(__builtin_convertvector(v, F2), V2); }
+
+/** Two filters side by side (left and right, or two detectors), lane by lane with the arithmetic of
+ * Biquad::process: the same bits, half the instructions. */
+struct BiquadPair
+{
+  V2 a0, a1, a2, b1, b2, z1, z2;
+
+  BiquadPair(const Biquad& l, const Biquad& r)
+      : a0{l.a0, r.a0}, a1{l.a1, r.a1}, a2{l.a2, r.a2}, b1{l.b1, r.b1}, b2{l.b2, r.b2}, z1{l.z1, r.z1},
+        z2{l.z2, r.z2}
+  {
+  }
+
+  void Store(Biquad& l, Biquad& r) const
+  {
+    l.z1 = z1[0];
+    l.z2 = z2[0];
+    r.z1 = z1[1];
+    r.z2 = z2[1];
+  }
+
+  /** x already in single precision; returns the outputs in single precision, widened. */
+  V2 Process(V2 x)
+  {
+    const V2 out = x * a0 + z1;
+    z1 = x * a1 + z2 - b1 * out;
+    z2 = x * a2 - b2 * out;
+    const V2 d = out - out; // 0 where finite, NaN otherwise
+    if (!(d[0] == 0.0 && d[1] == 0.0)) [[unlikely]]
+    {
+      for (int lane = 0; lane < 2; lane++)
+      {
+        if (!(d[lane] == 0.0))
+          z1[lane] = z2[lane] = 0.0;
+      }
+    }
+    return F(out);
+  }
 };
 
 /** One band's compressor over a block, in the stages above: operation for operation compressor::processStereo
@@ -144,16 +197,34 @@ public:
    * from the next sample on). In place: level in, gain out. */
   void Gain(double* levelToGain, const double* X, int n, bool blockStart)
   {
+    // The slope each sample starts from, 1 - 1/ratio with the ratio of the sample before: one vectorised pass.
+    double slope0[kChunk];
+    slope0[0] = mRatio;
+    for (int i = 1; i < n; i++)
+      slope0[i] = X[i - 1] + mRatioOffset;
     for (int i = 0; i < n; i++)
+      slope0[i] = mC.limiter ? 1.0 : 1.0 - 1.0 / slope0[i];
+    // The block's first sample still has the previous block's curve; the rest of the block one set of values,
+    // kept in locals (the compressor's fields could share memory with the arrays, as far as the compiler knows).
+    int i = 0;
+    if (blockStart)
     {
-      const bool first = blockStart && i == 0;
-      const double threshold = first ? mThreshold0 : mC.thresholdDb;
-      const double width = first ? mWidth0 : mC.kneeWidthDb;
-      const double lo = first ? mLo0 : mC.kneeLoDb;
-      const double hi = first ? mHi0 : mC.kneeHiDb;
+      Curve(levelToGain, slope0, 0, 1, mThreshold0, mWidth0, mLo0, mHi0);
+      i = 1;
+    }
+    if (i < n)
+      Curve(levelToGain, slope0, i, n, mC.thresholdDb, mC.kneeWidthDb, mC.kneeLoDb, mC.kneeHiDb);
+    mRatio = X[n - 1] + mRatioOffset;
+  }
+
+  void Curve(double* levelToGain, const double* slope0, int from, int to, const double threshold,
+             const double width, const double lo, const double hi)
+  {
+    double slope = mSlope, gain = mGain;
+    for (int i = from; i < to; i++)
+    {
       const double level = levelToGain[i];
-      double slope = mC.limiter ? 1.0 : 1.0 - 1.0 / mRatio;
-      double gain;
+      slope = slope0[i];
       if (width > 0.0 && lo < level && level < hi)
       {
         slope = slope * (level - lo) / width * 0.5;
@@ -168,10 +239,9 @@ public:
           gain = 0.0;
       }
       levelToGain[i] = gain;
-      mSlope = slope;
-      mGain = gain;
-      mRatio = X[i] + mRatioOffset;
     }
+    mSlope = slope;
+    mGain = gain;
   }
 
   /** Leaves the compressor as the per-sample setters would have. */
@@ -287,14 +357,165 @@ void Brevant::ProcessBlock(sample** inputs, sample** outputs, int nFrames)
     }
     UpdateLatency(0);
     SendMeters(1.0, 1.0, 1.0);
+    mWasIdle = false;
     return;
   }
 
   if (nFrames > 0)
-    ProcessActive(inputs, outputs, nFrames, fs);
+  {
+    // Silence is skipped only from a state two processed silent blocks have shown to be at rest with these very
+    // settings: the first brings every filter to rest, the second runs all its samples from there, so the
+    // per-sample settings the compressors carry from one sample to the next are those of silence too.
+    const bool silent = mIdleSkipping && InputsSilent(inputs, nFrames);
+    double key[kNumSettledKeys];
+    SettledKey(fs, key);
+    const bool sameSettings = std::memcmp(key, mAtRestWith, sizeof key) == 0;
+    mWasIdle = silent && sameSettings && mBlocksAtRest >= 2;
+    if (mWasIdle)
+      ProcessIdle(outputs, nFrames, fs);
+    else
+    {
+      ProcessActive(inputs, outputs, nFrames, fs);
+      if (silent && AtRest(outputs, nFrames))
+      {
+        mBlocksAtRest = sameSettings ? mBlocksAtRest + 1 : 1;
+        std::memcpy(mAtRestWith, key, sizeof key);
+      }
+      else
+        mBlocksAtRest = 0;
+    }
+  }
 
   SendMeters(mMeters[kBandLow], mMeters[kBandMid], mMeters[kBandHigh]);
   UpdateLatency(mGlobal.active * mGlobal.osLatency);
+}
+
+void Brevant::SettledKey(double sampleRate, double (&key)[kNumSettledKeys]) const
+{
+  int k = 0;
+  for (const BandSettings& b : mBands)
+  {
+    for (double v : {b.attackMs, b.releaseMs, b.driveDb, b.shelfGainDb, b.mix, double(b.sidechain), double(b.active)})
+      key[k++] = v;
+  }
+  const GlobalSettings& g = mGlobal;
+  for (double v : {g.lowXoverHz, g.highXoverHz, g.inputGain, g.outputGain, g.mix, double(g.active), double(g.osFactor),
+                   double(g.osLatency), sampleRate})
+    key[k++] = v;
+}
+
+namespace
+{
+bool AllPositiveZeros(const double* v, int n)
+{
+  uint64_t bits = 0;
+  for (int i = 0; i < n; i++)
+  {
+    uint64_t b;
+    std::memcpy(&b, v + i, sizeof b);
+    bits |= b;
+  }
+  return bits == 0;
+}
+
+template <typename T> bool SameBits(T a, T b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+/** A filter at rest: a zero in gives a zero out and leaves the state as it is. */
+bool AtRest(const Biquad& f)
+{
+  Biquad next = f;
+  return SameBits(next.process(0.0f), 0.0f) && SameBits(next.z1, f.z1) && SameBits(next.z2, f.z2);
+}
+} // namespace
+
+bool Brevant::InputsSilent(sample** inputs, int nFrames) const
+{
+  // Exact positive zeros: the arithmetic below is shown to rest on them. The side-chain only counts when a band
+  // listens to it.
+  if (!AllPositiveZeros(inputs[0], nFrames) || !AllPositiveZeros(inputs[1], nFrames))
+    return false;
+  const bool keyed = mBands[kBandLow].sidechain == 1 || mBands[kBandMid].sidechain == 1 ||
+                     mBands[kBandHigh].sidechain == 1;
+  return !keyed || (AllPositiveZeros(inputs[2], nFrames) && AllPositiveZeros(inputs[3], nFrames));
+}
+
+bool Brevant::AtRest(sample** outputs, int nFrames) const
+{
+  // Every filter the chain runs gives zero for zero and stays put. Zeros into the detectors then make saturated
+  // zeros, the mid band's difference is zero, the level term e^0 is 1, the band stages multiply zeros by gains of
+  // 1 and mix them with non-negative weights: positive zeros throughout, as this block's output shows.
+  const GlobalSettings& g = mGlobal;
+  if (!AllPositiveZeros(outputs[0], nFrames) || !AllPositiveZeros(outputs[1], nFrames))
+    return false;
+  for (const Biquad* f : {&mInputFilterL, &mInputFilterR, &mLowDetector, &mHighDetector})
+  {
+    if (!::AtRest(*f))
+      return false;
+  }
+  if (mBands[kBandMid].sidechain == 1 && !::AtRest(mMidDetector))
+    return false;
+  const Biquad* stages[kNumBands][2] = {
+      {&mLowShelfL, &mLowShelfR}, {&mMidBellL, &mMidBellR}, {&mHighShelfL, &mHighShelfR}};
+  for (int b = 0; b < kNumBands; b++)
+  {
+    if (mBands[b].active == 1 && (!::AtRest(*stages[b][0]) || !::AtRest(*stages[b][1])))
+      return false;
+  }
+  if (g.osFactor != 0 && !(mUpL.isSilent() && mUpR.isSilent() && mDownL.isSilent() && mDownR.isSilent()))
+    return false;
+  // The envelopes only decay from here; their gain must already be exactly 0 dB, well clear of the knee and the
+  // threshold (a margin of 1 dB covers the vector logarithm's last bits).
+  double level[kNumBands];
+  for (int b = 0; b < kNumBands; b++)
+    level[b] = mCompressors[b].envelope;
+  simd::Active().log(level, level, kNumBands); // warmed up: no symbol binding on the audio thread
+  for (int b = 0; b < kNumBands; b++)
+  {
+    const compressor& c = mCompressors[b];
+    if (c.envelope != 0.0 && !(8.685889638065037 * level[b] < std::min(c.kneeLoDb, c.thresholdDb) - 1.0))
+      return false;
+  }
+  return true;
+}
+
+void Brevant::ProcessIdle(sample** outputs, int nFrames, double fs)
+{
+  // Exactly what ProcessActive computes for a silent block from rest.
+  std::memset(outputs[0], 0, sizeof(sample) * static_cast<size_t>(nFrames));
+  std::memset(outputs[1], 0, sizeof(sample) * static_cast<size_t>(nFrames));
+
+  // Release steps towards a detector of zero, with the arithmetic of CompressorRun::Envelopes; zero is where
+  // they end.
+  for (compressor& c : mCompressors)
+  {
+    const double d = 0.0, release = c.releaseCoef;
+    double envelope = c.envelope;
+    for (int i = 0; i < nFrames && envelope != 0.0; i++)
+      envelope = (envelope - d) * release + d;
+    c.envelope = envelope;
+  }
+
+  // The needles, on gains of exactly 1. Their ballistic ends in a cycle of two states; once a state repeats the
+  // one two steps back, the rest of the block is a matter of parity.
+  VUClass* meters[kNumBands] = {&mLowVU, &mMidVU, &mHighVU};
+  for (int b = 0; b < kNumBands; b++)
+  {
+    VUClass& vu = *meters[b];
+    double twoBack = NAN, oneBack = vu.state;
+    for (int i = 0; i < nFrames; i++)
+    {
+      const double now = vu.Process(1.0, fs);
+      if (SameBits(now, twoBack))
+      {
+        if ((nFrames - 1 - i) % 2 != 0)
+          vu.state = oneBack;
+        break;
+      }
+      twoBack = oneBack;
+      oneBack = now;
+    }
+    mMeters[b] = vu.state;
+  }
 }
 
 void Brevant::ProcessActive(sample** inputs, sample** outputs, int nFrames, double fs)
@@ -326,23 +547,27 @@ void Brevant::ProcessActive(sample** inputs, sample** outputs, int nFrames, doub
     const sample* scL = inputs[2] + start;
     const sample* scR = inputs[3] + start;
 
-    // Conditioned input and the detector filters (the recurrences).
-    for (int i = 0; i < n; i++)
+    // Conditioned input and the detector filters (the recurrences). The filters run on local copies, so their
+    // states stay in registers rather than going through memory the output pointers might share.
     {
-      const double d = dcOffset;
-      dcOffset = -d;
-      const double yL = f(mInputFilterL.process(static_cast<float>((inL[i] - d) * g.inputGain)));
-      const double yR = f(mInputFilterR.process(static_cast<float>((inR[i] - d) * g.inputGain)));
-      c.yL[i] = yL;
-      c.yR[i] = yR;
-      double sL = low.sidechain == 1 ? scL[i] : yL;
-      double sR = low.sidechain == 1 ? scR[i] : yR;
-      c.low[i] = f(mLowDetector.process(static_cast<float>((sL + sR) * 0.5)));
-      sL = high.sidechain == 1 ? scL[i] : yL;
-      sR = high.sidechain == 1 ? scR[i] : yR;
-      c.high[i] = f(mHighDetector.process(static_cast<float>((sL + sR) * 0.5)));
-      if (mid.sidechain == 1)
-        c.tMid[i] = f(mMidDetector.process(static_cast<float>(scL[i] + scR[i]))) * 0.5;
+      BiquadPair input(mInputFilterL, mInputFilterR), detectors(mLowDetector, mHighDetector);
+      Biquad midDet = mMidDetector;
+      const bool lowKeyed = low.sidechain == 1, highKeyed = high.sidechain == 1, midKeyed = mid.sidechain == 1;
+      for (int i = 0; i < n; i++)
+      {
+        const V2 y = input.Process(F(V2{inL[i], inR[i]} * g.inputGain));
+        c.yL[i] = y[0];
+        c.yR[i] = y[1];
+        const double main = y[0] + y[1], key = scL[i] + scR[i];
+        const V2 t = detectors.Process(F(V2{lowKeyed ? key : main, highKeyed ? key : main} * 0.5));
+        c.low[i] = t[0];
+        c.high[i] = t[1];
+        if (midKeyed)
+          c.tMid[i] = f(midDet.process(static_cast<float>(key))) * 0.5;
+      }
+      input.Store(mInputFilterL, mInputFilterR);
+      detectors.Store(mLowDetector, mHighDetector);
+      mMidDetector = midDet;
     }
 
     // The level term (the mean of the conditioned samples read as dB) and the saturated detectors.
@@ -376,37 +601,25 @@ void Brevant::ProcessActive(sample** inputs, sample** outputs, int nFrames, doub
 
     // The three band stages in series, each gain applied to the whole signal ahead of its shaping filter; then
     // the global mix and gain, both the dry path and the drive compensated for the input gain.
-    for (int i = 0; i < n; i++)
     {
-      const double yL = c.yL[i], yR = c.yR[i];
-      double oL = yL, oR = yR;
-      if (low.active == 1)
+      BiquadPair lowShelf(mLowShelfL, mLowShelfR), midBell(mMidBellL, mMidBellR), highShelf(mHighShelfL, mHighShelfR);
+      const bool lowOn = low.active == 1, midOn = mid.active == 1, highOn = high.active == 1;
+      for (int i = 0; i < n; i++)
       {
-        oL = f(mLowShelfL.process(static_cast<float>(yL * c.low[i])));
-        oR = f(mLowShelfR.process(static_cast<float>(yR * c.low[i])));
+        const V2 y = {c.yL[i], c.yR[i]};
+        const V2 oLow = lowOn ? lowShelf.Process(F(y * c.low[i])) : y;
+        const V2 b = y * lowDry + low.mix * oLow;
+        const V2 oMid = midOn ? midBell.Process(F(b * c.mid[i])) : b;
+        const V2 cc = b * midDry + mid.mix * oMid;
+        const V2 oHigh = highOn ? highShelf.Process(F(cc * c.high[i])) : cc;
+        const V2 e = cc * highDry + high.mix * oHigh;
+        const V2 h = (dry * y + wet * e) / g.inputGain;
+        c.hL[i] = h[0];
+        c.hR[i] = h[1];
       }
-      const double bL = yL * lowDry + low.mix * oL;
-      const double bR = yR * lowDry + low.mix * oR;
-      oL = bL;
-      oR = bR;
-      if (mid.active == 1)
-      {
-        oL = f(mMidBellL.process(static_cast<float>(bL * c.mid[i])));
-        oR = f(mMidBellR.process(static_cast<float>(bR * c.mid[i])));
-      }
-      const double cL = bL * midDry + mid.mix * oL;
-      const double cR = bR * midDry + mid.mix * oR;
-      oL = cL;
-      oR = cR;
-      if (high.active == 1)
-      {
-        oL = f(mHighShelfL.process(static_cast<float>(cL * c.high[i])));
-        oR = f(mHighShelfR.process(static_cast<float>(cR * c.high[i])));
-      }
-      const double eL = cL * highDry + high.mix * oL;
-      const double eR = cR * highDry + high.mix * oR;
-      c.hL[i] = (dry * yL + wet * eL) / g.inputGain;
-      c.hR[i] = (dry * yR + wet * eR) / g.inputGain;
+      lowShelf.Store(mLowShelfL, mLowShelfR);
+      midBell.Store(mMidBellL, mMidBellR);
+      highShelf.Store(mHighShelfL, mHighShelfR);
     }
 
     // Output saturation, at the host rate or zero-stuffed to twice it (the factor 2 restores the level the
@@ -420,39 +633,40 @@ void Brevant::ProcessActive(sample** inputs, sample** outputs, int nFrames, doub
     }
     else
     {
-      // The factor is 2 whenever it is not 0: one further sub-sample per sample.
+      // The factor is 2 whenever it is not 0: one further sub-sample per sample, whose output is dropped.
       bool finite = true;
       for (int i = 0; i < n; i++)
-      {
-        c.u[0][i] = mUpL.process(c.hL[i]);
-        c.u[1][i] = mUpR.process(c.hR[i]);
-        c.u[2][i] = mUpL.process(0.0);
-        c.u[3][i] = mUpR.process(0.0);
         finite = finite && IsFinite(c.hL[i]) && IsFinite(c.hR[i]);
-      }
+      mUpL.interpolate(c.hL, c.u[0], c.u[2], n);
+      mUpR.interpolate(c.hR, c.u[1], c.u[3], n);
       for (double* u : c.u)
       {
         for (int i = 0; i < n; i++)
           u[i] = 2.0 * u[i];
         k.saturate(u, u, n);
+        for (int i = 0; i < n; i++)
+          finite = finite && IsFinite(u[i]);
       }
-      for (int i = 0; i < n; i++)
-      {
-        outL[i] = mDownL.process(c.u[0][i]);
-        outR[i] = mDownR.process(c.u[1][i]);
-        mDownL.push(c.u[2][i]);
-        mDownR.push(c.u[3][i]);
-        finite = finite && IsFinite(c.u[0][i]) && IsFinite(c.u[1][i]) && IsFinite(c.u[2][i]) && IsFinite(c.u[3][i]);
-      }
+      mDownL.decimate(c.u[0], c.u[2], outL, n);
+      mDownR.decimate(c.u[1], c.u[3], outR, n);
       oversamplerPoisoned = oversamplerPoisoned || !finite;
     }
 
     // Needle ballistics, from the same linear gains the band stages used.
-    for (int i = 0; i < n; i++)
     {
-      mMeters[kBandLow] = mLowVU.Process(c.low[i], fs);
-      mMeters[kBandMid] = mMidVU.Process(c.mid[i], fs);
-      mMeters[kBandHigh] = mHighVU.Process(c.high[i], fs);
+      VUClass lowVU = mLowVU, midVU = mMidVU, highVU = mHighVU;
+      for (int i = 0; i < n; i++)
+      {
+        lowVU.Process(c.low[i], fs);
+        midVU.Process(c.mid[i], fs);
+        highVU.Process(c.high[i], fs);
+      }
+      mLowVU = lowVU;
+      mMidVU = midVU;
+      mHighVU = highVU;
+      mMeters[kBandLow] = lowVU.state;
+      mMeters[kBandMid] = midVU.state;
+      mMeters[kBandHigh] = highVU.state;
     }
   }
 

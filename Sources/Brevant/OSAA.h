@@ -2,13 +2,24 @@
 
 // 129-tap linear-phase half-band FIR used to run the output saturation at twice the host rate: one filter
 // interpolates the zero-stuffed signal, another removes what the saturation produced above the host band. Each
-// delays by 64 samples at the doubled rate. It carries its own anti-denormal offset, flipped on every call.
+// delays by 64 samples at the doubled rate.
+//
+// The filter keeps its history in two phases, the samples of even and of odd calls, because the tap set has a
+// structure worth using: every even tap is zero except the centre (0.5), and the taps mirror around the centre. So
+// an output is half the sample 64 calls back plus 32 folded pairs of the other phase's samples, and the block
+// operations below never multiply the zeros that zero-stuffing inserts. Their sums run on the vector kernels of
+// VectorMath.h and are ordered differently from the one-call form: the two agree to rounding, not bit for bit.
+//
+// There is no anti-denormal offset: the chain runs with subnormals flushed to zero, and an offset would leave a
+// residue that keeps silence from ever being exact zeros.
 
 class OSAA
 {
 public:
   static constexpr int kTaps = 129;
   static constexpr int kCentre = 64;
+  static constexpr int kPairs = 32;   // folded pairs of odd taps
+  static constexpr int kHistory = 64; // samples each phase keeps
 
   // h[0] ... h[64]; the other half mirrors it. Even taps below the centre are zero.
   // clang-format off
@@ -20,45 +31,43 @@ public:
     0.5};
   // clang-format on
 
-  OSAA() = default;
+  OSAA() { reset(); }
 
   // One sample in, one filtered sample out.
-  double process(double x)
-  {
-    push(x);
-    const double* w = mLine + mPos;
+  double process(double x);
 
-    // Folded symmetric sum in tap order k = 0 ... 63, then the centre tap. The zero even taps add exact zeros to
-    // a sum that is then offset, so they are skipped without changing any finite result.
-    double y = kCoefs[1] * (w[1] + w[kTaps - 1 - 1]);
-#pragma GCC unroll 32
-    for (int k = 3; k < kCentre; k += 2)
-      y += kCoefs[k] * (w[k] + w[kTaps - 1 - k]);
-    y += kCoefs[kCentre] * w[kCentre];
-
-    return y - offset;
-  }
-
-  // One sample in whose output is not needed (the decimating filter's dropped sub-sample): the state moves on
-  // exactly as process() moves it, without the sum.
+  // One sample in whose output is not needed (a decimator's dropped sub-sample): the state moves on exactly as
+  // process() moves it, without the sum.
   void push(double x)
   {
-    offset = -offset;
-
-    // The delay line is circular and written twice, kTaps apart, so the newest kTaps values always sit in one
-    // contiguous window w[0] (newest) ... w[128] (oldest) without shifting anything.
-    mPos = mPos == 0 ? kTaps - 1 : mPos - 1;
-    const double in = x + offset;
-    mLine[mPos] = in;
-    mLine[mPos + kTaps] = in;
+    append(mNext, &x, 1);
+    mNext ^= 1;
   }
 
-  // Clears the delay line; the offset keeps its value.
+  // Zero-stuffed interpolation of n host-rate samples: as even[i] = process(in[i]), odd[i] = process(0).
+  void interpolate(const double* in, double* even, double* odd, int n);
+
+  // Decimation of n pairs of doubled-rate samples: as out[i] = process(even[i]), push(odd[i]).
+  void decimate(const double* even, const double* odd, double* out, int n);
+
+  // Clears the history.
   void reset();
 
-  double offset = 1e-15;
+  // Whether the whole history is exact zeros (positive), so that silence in gives exact zeros out and leaves the
+  // filter as it is.
+  bool isSilent() const;
 
 private:
-  double mLine[2 * kTaps] = {};
-  int mPos = 0;
+  static constexpr int kCapacity = kHistory + 256;
+  static constexpr int kMaxAppend = kCapacity - kHistory;
+
+  // Appends n <= kMaxAppend samples to a phase; returns where they start. Keeps kHistory samples before them.
+  int makeRoom(int phase, int n);
+  int append(int phase, const double* x, int n);
+  int appendZeros(int phase, int n);
+  bool phaseIsZero(int phase) const;
+
+  double mLine[2][kCapacity]; // per phase, oldest first; mLen[p] valid samples, the newest last
+  int mLen[2];
+  int mNext = 0; // phase of the next call
 };

@@ -18,7 +18,7 @@ namespace detail
 const Kernels& Sse2Kernels()
 {
   static constexpr Kernels kKernels{
-      Path::kSse2, "sse2", sse2::W, sse2::Apply<sse2::Saturate>, sse2::Apply<sse2::Exp>, sse2::Apply<sse2::Log>};
+      Path::kSse2, "sse2", sse2::W, sse2::Apply<sse2::Saturate>, sse2::Apply<sse2::Exp>, sse2::Apply<sse2::Log>, sse2::Halfband};
   return kKernels;
 }
 
@@ -51,6 +51,9 @@ void WarmUp(const Kernels& k)
   k.saturate(values, values, 9);
   k.log(values + 2, values + 2, 3);
   k.exp(values, values, 9);
+  double line[64 + 9] = {};
+  double coefs[32] = {};
+  k.halfband(line, coefs, values, 9);
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 // Whole-array evaluation of the chain's costly functions with the C library's vector maths (libmvec), two, four or
 // eight values per call. The widest instruction set the processor runs is chosen once at run time; the build
 // itself targets plain x86-64 (SSE2). Every path agrees with the scalar functions to within a few units in the
-// last place, not bit for bit.
+// last place, not bit for bit (the FIR sums excepted: they are exact to the scalar sum).
 //
 // Prepare() must run before the audio thread first calls Active() (the plug-in does it on construction): it picks
 // the path and calls every kernel once, so that symbol binding, which may lock, is done by then.
@@ -28,6 +28,9 @@ struct Kernels
   void (*saturate)(const double* in, double* out, int n);
   void (*exp)(const double* in, double* out, int n);
   void (*log)(const double* in, double* out, int n);
+  // The folded sum of a symmetric FIR with 32 pairs spanning 64 samples: out[i] = sum over m = 0 ... 31, in that
+  // order from 0, of c[m] (s[i + 63 - m] + s[i + m]). Every path gives the bits of that sum written out per output.
+  void (*halfband)(const double* s, const double* c, double* out, int n);
 };
 
 /** -45 dB: the saturation colours faintly and never limits. */

@@ -11,7 +11,7 @@ namespace brevant::simd::detail
 const Kernels* Avx2Kernels()
 {
   static constexpr Kernels kKernels{
-      Path::kAvx2, "avx2", avx2::W, avx2::Apply<avx2::Saturate>, avx2::Apply<avx2::Exp>, avx2::Apply<avx2::Log>};
+      Path::kAvx2, "avx2", avx2::W, avx2::Apply<avx2::Saturate>, avx2::Apply<avx2::Exp>, avx2::Apply<avx2::Log>, avx2::Halfband};
   return &kKernels;
 }
 

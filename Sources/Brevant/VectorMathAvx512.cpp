@@ -15,7 +15,7 @@ const Kernels* Avx512Kernels()
                                     avx512::W,
                                     avx512::Apply<avx512::Saturate>,
                                     avx512::Apply<avx512::Exp>,
-                                    avx512::Apply<avx512::Log>};
+                                    avx512::Apply<avx512::Log>, avx512::Halfband};
   return &kKernels;
 }
 

@@ -68,8 +68,12 @@ public:
     data.inputs = inBuses;
     data.outputs = &outBus;
     data.inputParameterChanges = changes;
-    return plug->process(data);
+    const tresult result = plug->process(data);
+    outputSilenceFlags = outBus.silenceFlags;
+    return result;
   }
+
+  uint64 outputSilenceFlags = 0; // what the last process call reported
 
   /** Plain values through the host's automation path; applied with the next process call. */
   void Queue(vst3test::ParameterChanges& changes, int idx, double plain)
