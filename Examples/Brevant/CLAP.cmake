@@ -40,4 +40,8 @@ target_link_options(BrevantCLAP PRIVATE "LINKER:--version-script=${BREVANT_CLAP_
 if(NOT (BREVANT_SANITIZE AND CMAKE_CXX_COMPILER_ID MATCHES "Clang"))
   target_link_options(BrevantCLAP PRIVATE "LINKER:--no-undefined")
 endif()
+# A release module carries its C++ runtime, as the VST3 one does.
+if(BREVANT_PORTABLE)
+  target_link_options(BrevantCLAP PRIVATE -static-libstdc++ -static-libgcc)
+endif()
 set(BREVANT_CLAP_FILE ${CMAKE_BINARY_DIR}/Brevant.clap CACHE INTERNAL "The built CLAP plug-in")
