@@ -145,23 +145,6 @@ bool WriteBytes(const std::string& path, const std::vector<std::uint8_t>& data, 
   return true;
 }
 
-const ClassInfo* ChooseEffect(const HostModule& module, const std::string& className, std::string& error)
-{
-  if (className.empty())
-  {
-    const auto effects = module.AudioEffects();
-    if (effects.empty())
-      error = "the module " + module.Path() + " has no audio effect class";
-    return effects.empty() ? nullptr : effects.front();
-  }
-  const ClassInfo* cls = module.FindClass(className);
-  if (!cls || !cls->IsAudioEffect())
-  {
-    error = "the module has no audio effect named " + Quote(className);
-    return nullptr;
-  }
-  return cls;
-}
 
 //--- info --------------------------------------------------------------------------------------------
 
@@ -243,7 +226,7 @@ int RunInfo(const std::string& bundle, const std::string& className, std::ostrea
   std::vector<const ClassInfo*> effects;
   if (className.empty())
     effects = module->AudioEffects();
-  else if (const ClassInfo* cls = ChooseEffect(*module, className, error))
+  else if (const ClassInfo* cls = ChooseVST3Effect(*module, className, error))
     effects.push_back(cls);
   else
   {
@@ -320,7 +303,7 @@ const ClassInfo* LoadEffectClass(const std::string& bundle, const std::string& c
                                  std::shared_ptr<HostModule>& module, std::string& error)
 {
   module = HostModule::Load(bundle, error);
-  return module ? ChooseEffect(*module, className, error) : nullptr;
+  return module ? ChooseVST3Effect(*module, className, error) : nullptr;
 }
 
 /** Chooses the preset (when named), then sets each parameter (by title or #ID) to its plain value, saying so on

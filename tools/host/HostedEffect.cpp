@@ -132,23 +132,6 @@ private:
   std::string mName;
 };
 
-const ClassInfo* ChooseClass(const HostModule& module, const std::string& className, std::string& error)
-{
-  if (className.empty())
-  {
-    const auto effects = module.AudioEffects();
-    if (effects.empty())
-      error = "the module " + module.Path() + " has no audio effect class";
-    return effects.empty() ? nullptr : effects.front();
-  }
-  const ClassInfo* cls = module.FindClass(className);
-  if (!cls || !cls->IsAudioEffect())
-  {
-    error = "the module has no audio effect named " + Quote(className);
-    return nullptr;
-  }
-  return cls;
-}
 } // namespace
 
 bool ArrangeVST3Buses(HostedPlugin& plug, int inChannels, int scChannels, std::string& error)
@@ -203,6 +186,24 @@ bool ArrangeVST3Buses(HostedPlugin& plug, int inChannels, int scChannels, std::s
   return true;
 }
 
+const ClassInfo* ChooseVST3Effect(const HostModule& module, const std::string& className, std::string& error)
+{
+  if (className.empty())
+  {
+    const auto effects = module.AudioEffects();
+    if (effects.empty())
+      error = "the module " + module.Path() + " has no audio effect class";
+    return effects.empty() ? nullptr : effects.front();
+  }
+  const ClassInfo* cls = module.FindClass(className);
+  if (!cls || !cls->IsAudioEffect())
+  {
+    error = "the module has no audio effect named " + Quote(className);
+    return nullptr;
+  }
+  return cls;
+}
+
 std::unique_ptr<HostedEffect> HostedEffect::Borrow(HostedPlugin& plug, const std::string& name)
 {
   return std::make_unique<HostedVST3Effect>(plug, name);
@@ -221,7 +222,7 @@ std::unique_ptr<HostedEffect> HostedEffect::Open(const std::string& path, const 
   auto module = HostModule::Load(path, error);
   if (!module)
     return nullptr;
-  const ClassInfo* cls = ChooseClass(*module, className, error);
+  const ClassInfo* cls = ChooseVST3Effect(*module, className, error);
   if (!cls)
     return nullptr;
   auto plug = HostedPlugin::Create(module, *cls, error);

@@ -23,6 +23,12 @@ namespace brevant::host
 {
 
 class HostedPlugin;
+class HostModule;
+struct ClassInfo;
+
+/** The module's effect class named className, or its first audio effect when the name is empty; null with the
+ * reason in error. */
+const ClassInfo* ChooseVST3Effect(const HostModule& module, const std::string& className, std::string& error);
 
 /** Asks a VST3 plug-in for buses of the files' channel counts (the output following the input), then settles for
  * whatever fits them; activates the side-chain bus when scChannels > 0. */
