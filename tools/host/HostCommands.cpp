@@ -1,6 +1,7 @@
 #include "HostCommands.h"
 
 #include "AudioFile.h"
+#include "ClapEditor.h"
 #include "HostEditor.h"
 #include "HostPresets.h"
 #include "HostedClap.h"
@@ -786,8 +787,96 @@ private:
   size_t mEdits = 0;
 };
 
+// The CLAP plug-in's editor through its gui extension. Edits go to the plug-in's output events, which this host does
+// not read, so unlike VST3 they are not printed.
+int RunClapEditor(const EditorOptions& o, std::ostream& out, std::ostream& err)
+{
+  auto fail = [&](const std::string& message)
+  {
+    err << "brevant-host: " << message << "\n";
+    return kExitFailure;
+  };
+  std::string error;
+  auto plug = HostedClap::Create(o.bundle, o.className, error);
+  if (!plug)
+    return fail(error);
+  out << "plug-in: " << Quote(plug->Name()) << " from " << plug->LibraryPath() << "\n";
+  for (const auto& [name, plain] : o.sets)
+  {
+    std::string shown;
+    if (!plug->SetParam(name, plain, shown, error))
+      return fail(error);
+    out << "set " << shown << "\n";
+  }
+
+  constexpr double kRate = 48000.0;
+  constexpr int kBlock = 256;
+  if (o.audio && !plug->Prepare(kRate, kBlock, 2, 0, false, error))
+    return fail(error);
+  std::vector<std::vector<float>> in(2, std::vector<float>(kBlock)), outBuf(2, std::vector<float>(kBlock));
+  std::vector<float*> inPtrs{in[0].data(), in[1].data()}, outPtrs{outBuf[0].data(), outBuf[1].data()};
+  double phase = 0.0;
+  int64_t processed = 0;
+  const auto audioStart = std::chrono::steady_clock::now();
+
+  ClapEditor editor(*plug);
+  if (!editor.Open(error, o.scale, "brevant-host: " + plug->Name()))
+    return fail(error);
+  out << "editor: " << editor.Width() << "x" << editor.Height() << "\n";
+  out.flush();
+
+  size_t resizes = 0;
+  bool failed = false;
+  auto idle = [&]
+  {
+    if (o.audio && !failed)
+    {
+      const double due = std::chrono::duration<double>(std::chrono::steady_clock::now() - audioStart).count() * kRate;
+      while (!failed && static_cast<double>(processed) + kBlock <= due)
+      {
+        for (int i = 0; i < kBlock; ++i, phase += 2.0 * M_PI * 220.0 / kRate)
+          in[0][static_cast<size_t>(i)] = in[1][static_cast<size_t>(i)] = static_cast<float>(0.25 * std::sin(phase));
+        failed = !plug->Process(kBlock, std::span<float* const>(inPtrs), std::span<float* const>(outPtrs),
+                                std::span<float* const>(), error);
+        processed += kBlock;
+      }
+    }
+    uint32_t latency = 0;
+    if (plug->TakeLatencyChange(latency))
+      out << "latency: " << latency << " samples\n";
+    for (; resizes < editor.ResizeRequests().size(); ++resizes)
+    {
+      const auto& [w, h] = editor.ResizeRequests()[resizes];
+      out << "request_resize: " << w << "x" << h << " (window " << editor.Width() << "x" << editor.Height() << ")\n";
+    }
+    out.flush();
+  };
+
+  const double maxWait = o.audio ? 5.0 : 250.0;
+  bool open = true;
+  if (!o.screenshot.empty())
+  {
+    open = editor.Run(500.0, idle, maxWait);
+    if (!editor.WriteScreenshotPNG(o.screenshot))
+      return fail("could not capture the window into " + o.screenshot);
+    out << "screenshot: " << o.screenshot << "\n";
+  }
+  const double seconds = o.seconds >= 0.0 ? o.seconds : (o.screenshot.empty() ? 1e9 : 0.0);
+  if (open && seconds > 0.0)
+    editor.Run(seconds * 1000.0, idle, maxWait);
+  idle();
+  editor.Close();
+  if (o.audio)
+    plug->Stop();
+  if (failed)
+    return fail(error);
+  return kExitOk;
+}
+
 int RunEditor(const EditorOptions& o, std::ostream& out, std::ostream& err)
 {
+  if (HostedEffect::IsClapPath(o.bundle))
+    return RunClapEditor(o, out, err);
   auto fail = [&](const std::string& message)
   {
     err << "brevant-host: " << message << "\n";
@@ -927,7 +1016,8 @@ void PrintUsage(std::ostream& os)
         "\n"
         "editor opens the plug-in's editor in a window (X11; needs DISPLAY), hosted as a Linux DAW hosts it, and\n"
         "prints the edits that reach the host (begin, perform with the value, end), latency changes and resize\n"
-        "requests as they happen. It runs until the window is closed, or for --seconds.\n"
+        "requests as they happen. It runs until the window is closed, or for --seconds. A .clap file is shown\n"
+        "through its gui extension, on its timers; its edits are not printed.\n"
         "  --scale S            content scale factor given to the view before it opens\n"
         "  --screenshot PNG     capture the window after its first frames (then exit unless --seconds is given)\n"
         "  --seconds N          run for N seconds, then close the editor\n"

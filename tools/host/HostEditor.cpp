@@ -243,15 +243,15 @@ unsigned long HostEditor::ChildWindow() const
   return child;
 }
 
-bool HostEditor::Screenshot(std::vector<uint8_t>& rgba, int& width, int& height) const
+bool CaptureWindow(Display* display, unsigned long window, std::vector<uint8_t>& rgba, int& width, int& height)
 {
-  if (!mDisplay || !mWindow)
+  if (!display || !window)
     return false;
-  XSync(mDisplay, False);
+  XSync(display, False);
   XWindowAttributes wa = {};
-  if (!XGetWindowAttributes(mDisplay, mWindow, &wa))
+  if (!XGetWindowAttributes(display, window, &wa))
     return false;
-  XImage* image = XGetImage(mDisplay, mWindow, 0, 0, static_cast<unsigned>(wa.width), static_cast<unsigned>(wa.height),
+  XImage* image = XGetImage(display, window, 0, 0, static_cast<unsigned>(wa.width), static_cast<unsigned>(wa.height),
                             AllPlanes, ZPixmap);
   if (!image)
     return false;
@@ -284,13 +284,20 @@ bool HostEditor::Screenshot(std::vector<uint8_t>& rgba, int& width, int& height)
   return true;
 }
 
-bool HostEditor::WriteScreenshotPNG(const std::string& path) const
+bool WriteWindowPNG(Display* display, unsigned long window, const std::string& path)
 {
   std::vector<uint8_t> rgba;
   int w = 0, h = 0;
-  if (!Screenshot(rgba, w, h))
+  if (!CaptureWindow(display, window, rgba, w, h))
     return false;
   return stbi_write_png(path.c_str(), w, h, 4, rgba.data(), w * 4) != 0;
 }
+
+bool HostEditor::Screenshot(std::vector<uint8_t>& rgba, int& width, int& height) const
+{
+  return CaptureWindow(mDisplay, mWindow, rgba, width, height);
+}
+
+bool HostEditor::WriteScreenshotPNG(const std::string& path) const { return WriteWindowPNG(mDisplay, mWindow, path); }
 
 } // namespace brevant::host

@@ -27,6 +27,10 @@ namespace brevant::host
 
 class HostPlugFrame;
 
+// An X window's pixels as top-down RGBA, and as a PNG file: what the editors of either format show.
+bool CaptureWindow(Display* display, unsigned long window, std::vector<uint8_t>& rgba, int& width, int& height);
+bool WriteWindowPNG(Display* display, unsigned long window, const std::string& path);
+
 class HostEditor
 {
 public:

@@ -160,6 +160,32 @@ std::unique_ptr<HostedClap> HostedClap::Create(const std::string& path, const st
   plug->mHostTimers.unregister_timer = [](const clap_host* host, clap_id id)
   { return static_cast<HostedClap*>(host->host_data)->mTimers.erase(id) == 1; };
 
+  plug->mHostGui.resize_hints_changed = [](const clap_host* host)
+  {
+    if (ClapGuiHost* gui = GuiHostOnMainThread(host))
+      gui->ResizeHintsChanged();
+  };
+  plug->mHostGui.request_resize = [](const clap_host* host, uint32_t width, uint32_t height)
+  {
+    ClapGuiHost* gui = GuiHostOnMainThread(host);
+    return gui && gui->RequestResize(width, height);
+  };
+  plug->mHostGui.request_show = [](const clap_host* host)
+  {
+    ClapGuiHost* gui = GuiHostOnMainThread(host);
+    return gui && gui->RequestShow();
+  };
+  plug->mHostGui.request_hide = [](const clap_host* host)
+  {
+    ClapGuiHost* gui = GuiHostOnMainThread(host);
+    return gui && gui->RequestHide();
+  };
+  plug->mHostGui.closed = [](const clap_host* host, bool wasDestroyed)
+  {
+    if (ClapGuiHost* gui = GuiHostOnMainThread(host))
+      gui->Closed(wasDestroyed);
+  };
+
   plug->mPlugin = factory->create_plugin(factory, &plug->mHost, chosen->id);
   if (!plug->mPlugin)
   {
@@ -185,6 +211,13 @@ std::unique_ptr<HostedClap> HostedClap::Create(const std::string& path, const st
   return plug;
 }
 
+// The gui requests go to whoever shows the gui, on the main thread only: this host has no queue to defer them to.
+ClapGuiHost* HostedClap::GuiHostOnMainThread(const clap_host* host)
+{
+  auto* self = static_cast<HostedClap*>(host->host_data);
+  return std::this_thread::get_id() == self->mMainThread && !tOnAudioThread ? self->mGuiHost : nullptr;
+}
+
 HostedClap::~HostedClap()
 {
   if (!mPlugin)
@@ -206,6 +239,8 @@ const void* HostedClap::HostExtension(const char* id) const
     return &mHostThreadCheck;
   if (!std::strcmp(id, CLAP_EXT_TIMER_SUPPORT))
     return &mHostTimers;
+  if (!std::strcmp(id, CLAP_EXT_GUI))
+    return &mHostGui;
   return nullptr;
 }
 
@@ -520,6 +555,14 @@ bool HostedClap::Process(int frames, std::span<double* const> in, std::span<doub
                          std::span<double* const> sidechain, std::string& error)
 {
   return ProcessBlock<double>(frames, in, out, sidechain, error);
+}
+
+double HostedClap::NextTimerDueIn() const
+{
+  double next = 1e9;
+  for (const auto& [id, t] : mTimers)
+    next = std::min(next, std::max(t.dueIn, 0.0));
+  return next;
 }
 
 void HostedClap::Idle(double ms)

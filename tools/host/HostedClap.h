@@ -19,6 +19,7 @@
 
 #include "clap/entry.h"
 #include "clap/ext/audio-ports.h"
+#include "clap/ext/gui.h"
 #include "clap/ext/latency.h"
 #include "clap/ext/params.h"
 #include "clap/ext/state.h"
@@ -50,6 +51,18 @@ private:
   void* mHandle = nullptr;
   const clap_plugin_entry* mEntry = nullptr;
   const clap_plugin_factory* mFactory = nullptr;
+};
+
+/** Whoever shows the plug-in's gui answers its host-gui requests (main thread); without one they are refused. */
+class ClapGuiHost
+{
+public:
+  virtual ~ClapGuiHost() = default;
+  virtual bool RequestResize(uint32_t width, uint32_t height) = 0;
+  virtual bool RequestShow() = 0;
+  virtual bool RequestHide() = 0;
+  virtual void Closed(bool wasDestroyed) = 0;
+  virtual void ResizeHintsChanged() = 0;
 };
 
 class HostedClap final : public HostedEffect
@@ -90,6 +103,11 @@ public:
 
   const clap_plugin* Plugin() const { return mPlugin; }
 
+  /** Who answers the plug-in's gui requests from now on (nullptr: nobody, they are refused). */
+  void SetGuiHost(ClapGuiHost* gui) { mGuiHost = gui; }
+  /** Milliseconds until the next timer of the plug-in falls due (a large number when it has none). */
+  double NextTimerDueIn() const;
+
   // The editor without a window, through the framework's private extension (false for other plug-ins).
   bool OpenHeadlessEditor(double scale, std::string& error);
   bool WriteEditorPNG(const std::string& path, uint32_t& width, uint32_t& height);
@@ -106,6 +124,7 @@ private:
 
   HostedClap() = default;
   const void* HostExtension(const char* id) const;
+  static ClapGuiHost* GuiHostOnMainThread(const clap_host* host);
   const ParamInfo* FindParam(const std::string& name) const;
   template <typename T>
   bool ProcessBlock(int frames, std::span<T* const> in, std::span<T* const> out, std::span<T* const> sidechain,
@@ -129,6 +148,8 @@ private:
   clap_host_latency mHostLatency{};
   clap_host_thread_check mHostThreadCheck{};
   clap_host_timer_support mHostTimers{};
+  clap_host_gui mHostGui{};
+  ClapGuiHost* mGuiHost = nullptr;
   std::thread::id mMainThread = std::this_thread::get_id();
 
   struct Timer
