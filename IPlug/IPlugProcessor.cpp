@@ -584,4 +584,21 @@ void IPlugProcessor::CreateLatencyDelayLine()
   mLatencyDelay = std::make_unique<LatencyDelayLine>(MaxNChannels(kInput), MaxNChannels(kOutput), GetLatency());
 }
 
+void IPlugProcessor::ResetInputConnections() { mInputConnected.assign(static_cast<size_t>(MaxNChannels(kInput)), 0); }
+
+void IPlugProcessor::SilenceInputsNoLongerFed(int nInRecords)
+{
+  for (int c = 0; c < nInRecords && c < static_cast<int>(mInputConnected.size()); c++)
+  {
+    const bool connected = IsChannelConnected(kInput, c);
+    if (mInputConnected[static_cast<size_t>(c)] && !connected)
+    {
+      WDL_TypedBuf<sample>& scratch = mChannelData[kInput].Get(c)->mScratchBuf;
+      if (scratch.GetSize() > 0)
+        std::fill_n(scratch.Get(), scratch.GetSize(), sample(0));
+    }
+    mInputConnected[static_cast<size_t>(c)] = connected ? 1 : 0;
+  }
+}
+
 } // namespace iplug

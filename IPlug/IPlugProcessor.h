@@ -143,6 +143,11 @@ protected:
   bool SetBlockSize(int blockSize);
   /** Creates the bypass delay line for all channel records with the current latency (binding constructor). */
   void CreateLatencyDelayLine();
+  /** Sizes the record of which input channels the host fed (binding constructor: never on the audio thread). */
+  void ResetInputConnections();
+  /** Once a block's inputs are connected: an input channel the host no longer feeds (a narrower layout, a bus
+      switched off, fewer channels passed) reads silence, not the last block converted into its scratch buffer. */
+  void SilenceInputsNoLongerFed(int nInRecords);
 
   int mPlugType = 0;
   bool mDoesMIDIIn = false;
@@ -161,6 +166,9 @@ protected:
   ITransportInfo mTimeInfo;
 
 private:
+  // Which input channels the host fed in the previous block.
+  std::vector<uint8_t> mInputConnected;
+
   int ClampFrames(int nFrames) const { return nFrames < 0 ? 0 : (nFrames > mBlockSize ? mBlockSize : nFrames); }
   /** nFrames, or the block size when a channel presents a scratch buffer that would be too short for it. */
   int FramesForBuffers(int nFrames) const;

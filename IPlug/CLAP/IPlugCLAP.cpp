@@ -65,7 +65,7 @@ const clap_plugin_gui kGui = {
     [](const clap_plugin* p, uint32_t w, uint32_t h) { return Self(p)->GuiSetSize(w, h); },
     [](const clap_plugin* p, const clap_window* window) { return Self(p)->GuiSetParent(window); },
     [](const clap_plugin*, const clap_window*) { return false; }, // set_transient: embedded only
-    [](const clap_plugin*, const char*) {},                     // suggest_title: embedded only
+    [](const clap_plugin*, const char*) {},                       // suggest_title: embedded only
     [](const clap_plugin* p) { return Self(p)->GuiShow(); },
     [](const clap_plugin* p) { return Self(p)->GuiHide(); },
 };
@@ -127,7 +127,7 @@ IPlugCLAP::IPlugCLAP(const InstanceInfo& info, const Config& config)
   mIn64.resize(static_cast<size_t>(MaxNChannels(kInput)) + 1);
   mOut32.resize(static_cast<size_t>(MaxNChannels(kOutput)) + 1);
   mOut64.resize(static_cast<size_t>(MaxNChannels(kOutput)) + 1);
-  mInputConnected.assign(static_cast<size_t>(MaxNChannels(kInput)), 0);
+  ResetInputConnections();
   mReadOnlyValues.assign(static_cast<size_t>(NParams()), 0.0);
 
   mClapPlugin.plugin_data = this;
@@ -450,7 +450,8 @@ void IPlugCLAP::PushEditorEdits(const clap_output_events* out)
     else
     {
       clap_event_param_gesture event{};
-      const uint16_t type = edit.kind == EditorEdit::kBegin ? CLAP_EVENT_PARAM_GESTURE_BEGIN : CLAP_EVENT_PARAM_GESTURE_END;
+      const uint16_t type =
+          edit.kind == EditorEdit::kBegin ? CLAP_EVENT_PARAM_GESTURE_BEGIN : CLAP_EVENT_PARAM_GESTURE_END;
       event.header = {sizeof(event), 0, CLAP_CORE_EVENT_SPACE_ID, type, 0};
       event.param_id = static_cast<clap_id>(edit.idx);
       out->try_push(out, &event.header);
@@ -480,13 +481,15 @@ template <typename T> void IPlugCLAP::RenderSpan(const clap_process* process, in
 {
   const int nInRecords = MaxNChannels(kInput);
   const int nOutRecords = MaxNChannels(kOutput);
-  std::vector<T*>& inPtrs = [this]() -> std::vector<T*>& {
+  std::vector<T*>& inPtrs = [this]() -> std::vector<T*>&
+  {
     if constexpr (std::is_same_v<T, sample>)
       return mIn64;
     else
       return mIn32;
   }();
-  std::vector<T*>& outPtrs = [this]() -> std::vector<T*>& {
+  std::vector<T*>& outPtrs = [this]() -> std::vector<T*>&
+  {
     if constexpr (std::is_same_v<T, sample>)
       return mOut64;
     else
@@ -511,8 +514,8 @@ template <typename T> void IPlugCLAP::RenderSpan(const clap_process* process, in
     offsetPointers(main, nMain, inPtrs.data());
     AttachBuffers(kInput, 0, nMain, inPtrs.data(), nFrames);
   }
-  const bool sidechain = HasSidechainInput() && process->audio_inputs_count > kSidechainPort &&
-                         process->audio_inputs && PortChannels<T>(process->audio_inputs[kSidechainPort]) > 0;
+  const bool sidechain = HasSidechainInput() && process->audio_inputs_count > kSidechainPort && process->audio_inputs &&
+                         PortChannels<T>(process->audio_inputs[kSidechainPort]) > 0;
   if (sidechain)
   {
     const clap_audio_buffer& sc = process->audio_inputs[kSidechainPort];
@@ -528,18 +531,7 @@ template <typename T> void IPlugCLAP::RenderSpan(const clap_process* process, in
     mSidechainActive = false;
   }
 
-  // An input channel no longer fed reads silence, not the last block converted into its scratch buffer.
-  for (int c = 0; c < nInRecords; c++)
-  {
-    const bool connected = IsChannelConnected(kInput, c);
-    if (mInputConnected[static_cast<size_t>(c)] && !connected)
-    {
-      WDL_TypedBuf<sample>& scratch = mChannelData[kInput].Get(c)->mScratchBuf;
-      if (scratch.GetSize() > 0)
-        std::fill_n(scratch.Get(), scratch.GetSize(), sample(0));
-    }
-    mInputConnected[static_cast<size_t>(c)] = connected ? 1 : 0;
-  }
+  SilenceInputsNoLongerFed(nInRecords);
 
   SetChannelConnections(kOutput, 0, nOutRecords, false);
   if (process->audio_outputs_count > kMainPort && process->audio_outputs)

@@ -173,7 +173,6 @@ private:
   // Host pointers advanced to the current piece (sized at construction: routing never allocates).
   std::vector<hostSample32*> mIn32, mOut32;
   std::vector<sample*> mIn64, mOut64;
-  std::vector<uint8_t> mInputConnected;
   bool mSidechainActive = false;
 
   // Editor window.

@@ -129,7 +129,7 @@ IPlugVST3ProcessorBase::IPlugVST3ProcessorBase(const Config& config, IPluginBase
   mIn64.resize(static_cast<size_t>(MaxNChannels(kInput)) + 1);
   mOut32.resize(static_cast<size_t>(MaxNChannels(kOutput)) + 1);
   mOut64.resize(static_cast<size_t>(MaxNChannels(kOutput)) + 1);
-  mInputConnected.assign(static_cast<size_t>(MaxNChannels(kInput)), 0);
+  ResetInputConnections();
 }
 
 void IPlugVST3ProcessorBase::AddBuses(SingleComponentEffect& effect, int inputConfigIdx, int outputConfigIdx,
@@ -580,19 +580,7 @@ void IPlugVST3ProcessorBase::RouteAndProcess(ProcessData& data, const BusList& i
     }
   }
 
-  // An input channel the host no longer feeds (a narrower layout, a bus switched off, fewer channels passed) reads
-  // silence, not the last block converted into its scratch buffer.
-  for (int c = 0; c < nInRecords && c < static_cast<int>(mInputConnected.size()); c++)
-  {
-    const bool connected = IsChannelConnected(kInput, c);
-    if (mInputConnected[static_cast<size_t>(c)] && !connected)
-    {
-      WDL_TypedBuf<sample>& scratch = mChannelData[kInput].Get(c)->mScratchBuf;
-      if (scratch.GetSize() > 0)
-        std::fill_n(scratch.Get(), scratch.GetSize(), sample(0));
-    }
-    mInputConnected[static_cast<size_t>(c)] = connected ? 1 : 0;
-  }
+  SilenceInputsNoLongerFed(nInRecords);
 
   // Outputs, bus after bus; a bus the host has not activated renders into scratch.
   SetChannelConnections(kOutput, 0, nOutRecords, false);

@@ -78,8 +78,6 @@ private:
   // Host pointers advanced to the current sub-block (sized at construction: routing never allocates).
   std::vector<hostSample32*> mIn32, mOut32;
   std::vector<sample*> mIn64, mOut64;
-  // Which input channels the host fed in the previous block.
-  std::vector<uint8_t> mInputConnected;
 };
 
 } // namespace iplug

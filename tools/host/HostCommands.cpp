@@ -146,7 +146,6 @@ bool WriteBytes(const std::string& path, const std::vector<std::uint8_t>& data, 
   return true;
 }
 
-
 //--- info --------------------------------------------------------------------------------------------
 
 void DescribeBuses(HostedPlugin& plug, std::ostream& out)
@@ -510,8 +509,7 @@ int RunRender(const RenderOptions& o, std::ostream& out, std::ostream& err)
     out << "set " << shown << "\n";
   }
 
-  if (!plug->Prepare(input.sampleRate, o.block, input.NumChannels(), sidechain.NumChannels(), o.precision == 64,
-                     error))
+  if (!plug->Prepare(input.sampleRate, o.block, input.NumChannels(), sidechain.NumChannels(), o.precision == 64, error))
     return fail(error);
   const int outChannels = plug->OutputChannels();
   out << "latency: " << plug->LatencySamples() << " samples (not compensated)\n";

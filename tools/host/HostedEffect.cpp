@@ -1,7 +1,7 @@
 #include "HostedEffect.h"
 
-#include "HostedClap.h"
 #include "HostPresets.h"
+#include "HostedClap.h"
 #include "HostedPlugin.h"
 
 #include "pluginterfaces/vst/vstspeaker.h"
@@ -159,8 +159,7 @@ bool ArrangeVST3Buses(HostedPlugin& plug, int inChannels, int scChannels, std::s
   auto sameOut = outs;
   sameOut[0] = ins[0];
 
-  std::vector<std::pair<std::vector<SpeakerArrangement>, std::vector<SpeakerArrangement>>> attempts = {
-      {ins, sameOut}};
+  std::vector<std::pair<std::vector<SpeakerArrangement>, std::vector<SpeakerArrangement>>> attempts = {{ins, sameOut}};
   if (scChannels == 0)
     attempts.push_back({{ins[0]}, {ins[0]}});
   attempts.push_back({ins, outs});
@@ -170,8 +169,8 @@ bool ArrangeVST3Buses(HostedPlugin& plug, int inChannels, int scChannels, std::s
       break;
   }
   // Whatever was accepted, the buses must now fit the files (a plug-in refusing every request may still fit).
-  if (plug.BusChannels(kInput, 0) != inChannels ||
-      (scChannels > 0 && plug.BusChannels(kInput, 1) != scChannels) || plug.BusChannels(kOutput, 0) <= 0)
+  if (plug.BusChannels(kInput, 0) != inChannels || (scChannels > 0 && plug.BusChannels(kInput, 1) != scChannels) ||
+      plug.BusChannels(kOutput, 0) <= 0)
   {
     error = "the plug-in does not accept " + std::to_string(inChannels) + "-channel input";
     if (scChannels > 0)

@@ -38,8 +38,7 @@ class HostedEffect
 {
 public:
   /** The effect in the file or bundle at path (className: which class of a VST3 module; empty: the first effect). */
-  static std::unique_ptr<HostedEffect> Open(const std::string& path, const std::string& className,
-                                            std::string& error);
+  static std::unique_ptr<HostedEffect> Open(const std::string& path, const std::string& className, std::string& error);
   /** The interface over a VST3 instance the caller keeps (its editor open, say). */
   static std::unique_ptr<HostedEffect> Borrow(HostedPlugin& plug, const std::string& name);
   /** True when path names a CLAP file. */
