@@ -196,20 +196,7 @@ bool ClapEditor::Run(double ms, const std::function<void()>& idle, double maxWai
   return !mClosed;
 }
 
-unsigned long ClapEditor::ChildWindow() const
-{
-  if (!mDisplay || !mWindow)
-    return 0;
-  ::Window root = 0, parent = 0;
-  ::Window* children = nullptr;
-  unsigned n = 0;
-  unsigned long child = 0;
-  if (XQueryTree(mDisplay, mWindow, &root, &parent, &children, &n) && n > 0)
-    child = children[0];
-  if (children)
-    XFree(children);
-  return child;
-}
+unsigned long ClapEditor::ChildWindow() const { return FirstChildWindow(mDisplay, mWindow); }
 
 bool ClapEditor::Screenshot(std::vector<uint8_t>& rgba, int& width, int& height) const
 {

@@ -787,6 +787,33 @@ private:
 
 // The CLAP plug-in's editor through its gui extension. Edits go to the plug-in's output events, which this host does
 // not read, so unlike VST3 they are not printed.
+// Runs an open editor window for the editor command: its first frames for the screenshot, then the time asked for
+// (until the window is closed when none is given). Audio blocks are due every few milliseconds; otherwise the
+// plug-in's timers and the window's events wake the loop.
+template <class Editor>
+bool RunEditorWindow(Editor& editor, const EditorOptions& o, const std::function<void()>& idle, std::ostream& out,
+                     std::string& error)
+{
+  const double maxWait = o.audio ? 5.0 : 250.0;
+  bool open = true;
+  if (!o.screenshot.empty())
+  {
+    // The first frames: the frame tick is 60 Hz; half a second covers slow software renderers.
+    open = editor.Run(500.0, idle, maxWait);
+    if (!editor.WriteScreenshotPNG(o.screenshot))
+    {
+      error = "could not capture the window into " + o.screenshot;
+      return false;
+    }
+    out << "screenshot: " << o.screenshot << "\n";
+  }
+  const double seconds = o.seconds >= 0.0 ? o.seconds : (o.screenshot.empty() ? 1e9 : 0.0);
+  if (open && seconds > 0.0)
+    editor.Run(seconds * 1000.0, idle, maxWait);
+  idle();
+  return true;
+}
+
 int RunClapEditor(const EditorOptions& o, std::ostream& out, std::ostream& err)
 {
   auto fail = [&](const std::string& message)
@@ -850,20 +877,10 @@ int RunClapEditor(const EditorOptions& o, std::ostream& out, std::ostream& err)
     out.flush();
   };
 
-  const double maxWait = o.audio ? 5.0 : 250.0;
-  bool open = true;
-  if (!o.screenshot.empty())
-  {
-    open = editor.Run(500.0, idle, maxWait);
-    if (!editor.WriteScreenshotPNG(o.screenshot))
-      return fail("could not capture the window into " + o.screenshot);
-    out << "screenshot: " << o.screenshot << "\n";
-  }
-  const double seconds = o.seconds >= 0.0 ? o.seconds : (o.screenshot.empty() ? 1e9 : 0.0);
-  if (open && seconds > 0.0)
-    editor.Run(seconds * 1000.0, idle, maxWait);
-  idle();
+  const bool shown = RunEditorWindow(editor, o, idle, out, error);
   editor.Close();
+  if (!shown)
+    return fail(error);
   if (o.audio)
     plug->Stop();
   if (failed)
@@ -939,23 +956,11 @@ int RunEditor(const EditorOptions& o, std::ostream& out, std::ostream& err)
   };
 
   // Audio blocks are due every few milliseconds; otherwise the plug-in's timers and descriptors wake us.
-  const double maxWait = o.audio ? 5.0 : 250.0;
   rusage before = {};
   getrusage(RUSAGE_SELF, &before);
   const auto runStart = std::chrono::steady_clock::now();
-  bool open = true;
-  if (!o.screenshot.empty())
-  {
-    // The first frames: the frame tick is 60 Hz; half a second covers slow software renderers.
-    open = editor.Run(500.0, idle, maxWait);
-    if (!editor.WriteScreenshotPNG(o.screenshot))
-      return fail("could not capture the window into " + o.screenshot);
-    out << "screenshot: " << o.screenshot << "\n";
-  }
-  const double seconds = o.seconds >= 0.0 ? o.seconds : (o.screenshot.empty() ? 1e9 : 0.0);
-  if (open && seconds > 0.0)
-    editor.Run(seconds * 1000.0, idle, maxWait);
-  idle();
+  if (!RunEditorWindow(editor, o, idle, out, error))
+    return fail(error);
   rusage after = {};
   getrusage(RUSAGE_SELF, &after);
   const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - runStart).count();

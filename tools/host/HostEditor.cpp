@@ -228,15 +228,17 @@ bool HostEditor::Run(double ms, const std::function<void()>& idle, double maxWai
   return !mClosedByUser;
 }
 
-unsigned long HostEditor::ChildWindow() const
+unsigned long HostEditor::ChildWindow() const { return FirstChildWindow(mDisplay, mWindow); }
+
+unsigned long FirstChildWindow(Display* display, unsigned long window)
 {
-  if (!mDisplay || !mWindow)
+  if (!display || !window)
     return 0;
   ::Window root = 0, parent = 0;
   ::Window* children = nullptr;
   unsigned n = 0;
   unsigned long child = 0;
-  if (XQueryTree(mDisplay, mWindow, &root, &parent, &children, &n) && n > 0)
+  if (XQueryTree(display, window, &root, &parent, &children, &n) && n > 0)
     child = children[0];
   if (children)
     XFree(children);

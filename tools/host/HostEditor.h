@@ -29,6 +29,8 @@ class HostPlugFrame;
 
 // An X window's pixels as top-down RGBA, and as a PNG file: what the editors of either format show.
 bool CaptureWindow(Display* display, unsigned long window, std::vector<uint8_t>& rgba, int& width, int& height);
+// The first child of a window (the plug-in's editor in the host's window), 0 when it has none.
+unsigned long FirstChildWindow(Display* display, unsigned long window);
 bool WriteWindowPNG(Display* display, unsigned long window, const std::string& path);
 
 class HostEditor
