@@ -110,8 +110,9 @@ public:
   void DeferSysexMsg(const ISysEx& msg) override;
 
   // --- audio thread to main thread ---
-  /** Audio thread: publishes the newest meter readings; unread older ones are replaced. Wait-free. */
-  void SendMeterValuesFromProcessor(const IMeterValues& values) { mMeterValues.Publish(values); }
+  /** Audio thread: publishes the newest meter readings; unread older ones are replaced. Wait-free (and so must an
+   * API class's override be: LV2 also writes them to output ports). */
+  virtual void SendMeterValuesFromProcessor(const IMeterValues& values) { mMeterValues.Publish(values); }
   /** Audio thread: tells the main thread the latency changed (store the latency itself first). Wait-free. */
   void SendLatencyChangeFromProcessor(int latency) { mLatencyChange.Publish(latency); }
   /** Main thread: delivers the newest meter readings. The default shows each as a plain parameter value through

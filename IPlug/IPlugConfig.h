@@ -7,7 +7,7 @@
 namespace iplug
 {
 
-/** Plug-in API a framework object is built for: VST3 or CLAP in this build. */
+/** Plug-in API a framework object is built for: VST3, CLAP or LV2 in this build. */
 enum EAPI : int
 {
   kAPIVST2 = 0,
@@ -18,7 +18,8 @@ enum EAPI : int
   kAPIAPP = 5,
   kAPIWAM = 6,
   kAPIWEB = 7,
-  kAPICLAP = 8
+  kAPICLAP = 8,
+  kAPILV2 = 9
 };
 
 struct Config

@@ -73,6 +73,14 @@ std::string Parent(std::string_view p)
   return slash == 0 ? "/" : std::string(p.substr(0, slash));
 }
 
+// A VST3 bundle keeps its resources in Contents/Resources; an LV2 bundle (a folder ending in ".lv2") in Resources.
+std::string ResourcesFolder(const std::string& bundlePath)
+{
+  const std::string name = LastComponent(bundlePath);
+  const bool lv2 = name.size() > 4 && name.compare(name.size() - 4, 4, ".lv2") == 0;
+  return bundlePath + (lv2 ? "/Resources" : "/Contents/Resources");
+}
+
 bool IsFile(const std::string& p)
 {
   struct stat st;
@@ -292,7 +300,7 @@ void BundleResourcePath(WDL_String& path, const char* bundleID)
 {
   BundleRecord record;
   if (FindBundle(bundleID, record))
-    path.Set((record.bundlePath + "/Contents/Resources").c_str());
+    path.Set(ResourcesFolder(record.bundlePath).c_str());
 }
 
 void UserHomePath(WDL_String& path) { path.Set(Home().c_str()); }
@@ -345,7 +353,7 @@ bool GetResourcePathFromBundle(const char* name, const char* type, WDL_String& r
   const std::string stem = Stem(name);
   if (stem.empty())
     return false;
-  return FindWithExtension(record.bundlePath + "/Contents/Resources/" + stem, name, type, result);
+  return FindWithExtension(ResourcesFolder(record.bundlePath) + "/" + stem, name, type, result);
 }
 
 bool GetResourcePathFromSharedLocation(const char* name, const char* type, WDL_String& result,

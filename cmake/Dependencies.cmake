@@ -96,11 +96,16 @@ file(CREATE_LINK ${CLAP_HEADERS_DIR} ${_clap_include}/clap SYMBOLIC)
 add_library(clap_headers INTERFACE)
 target_include_directories(clap_headers SYSTEM INTERFACE ${_clap_include})
 
+# --- LV2 headers and lilv --------------------------------------------------------------------------
+# The headers are found by their <lv2/...> paths; lilv is the host library the tests and brevant-host load bundles with.
+pkg_check_modules(LV2 REQUIRED IMPORTED_TARGET lv2)
+pkg_check_modules(LILV REQUIRED IMPORTED_TARGET lilv-0)
+
 # Include folders shared by every layer: headers are included by their bare names.
 add_library(brevant_includes INTERFACE)
 target_include_directories(brevant_includes INTERFACE
   ${CMAKE_SOURCE_DIR}
-  ${CMAKE_SOURCE_DIR}/IPlug ${CMAKE_SOURCE_DIR}/IPlug/WDL ${CMAKE_SOURCE_DIR}/IPlug/VST3 ${CMAKE_SOURCE_DIR}/IPlug/CLAP
+  ${CMAKE_SOURCE_DIR}/IPlug ${CMAKE_SOURCE_DIR}/IPlug/WDL ${CMAKE_SOURCE_DIR}/IPlug/VST3 ${CMAKE_SOURCE_DIR}/IPlug/CLAP ${CMAKE_SOURCE_DIR}/IPlug/LV2
   ${CMAKE_SOURCE_DIR}/IGraphics ${CMAKE_SOURCE_DIR}/IGraphics/Controls
   ${CMAKE_SOURCE_DIR}/IGraphics/Drawing ${CMAKE_SOURCE_DIR}/IGraphics/Platforms
   ${CMAKE_SOURCE_DIR}/Sources/Brevant)
