@@ -208,8 +208,11 @@ void IPlugLV2::SendMeterValuesFromProcessor(const IMeterValues& values)
 bool IPlugLV2::InstantiateDSP(const LV2Variant& variant, double sampleRate, const char* bundlePath,
                               const LV2_Feature* const* features)
 {
+  // urid:map is used when offered (options, state); lilv's own lv2apply offers no feature at all.
   mMap = static_cast<LV2_URID_Map*>(FeatureData(features, LV2_URID__map));
-  if (!mMap || !mMap->map || !std::isfinite(sampleRate) || sampleRate <= 0.0)
+  if (mMap && !mMap->map)
+    mMap = nullptr;
+  if (!std::isfinite(sampleRate) || sampleRate <= 0.0)
     return false;
   const auto* options = static_cast<const LV2_Options_Option*>(FeatureData(features, LV2_OPTIONS__options));
   int block = IntOption(options, mMap, LV2_BUF_SIZE__maxBlockLength);
@@ -368,7 +371,9 @@ void IPlugLV2::Run(uint32_t nFrames)
 
 LV2_State_Status IPlugLV2::SaveState(LV2_State_Store_Function store, LV2_State_Handle handle)
 {
-  if (!store || !mMap)
+  if (!mMap)
+    return LV2_STATE_ERR_NO_FEATURE;
+  if (!store)
     return LV2_STATE_ERR_UNKNOWN;
   IByteChunk chunk;
   if (!SerializeState(chunk) || chunk.Size() <= 0)
@@ -380,7 +385,9 @@ LV2_State_Status IPlugLV2::SaveState(LV2_State_Store_Function store, LV2_State_H
 
 LV2_State_Status IPlugLV2::RestoreState(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle)
 {
-  if (!retrieve || !mMap)
+  if (!mMap)
+    return LV2_STATE_ERR_NO_FEATURE;
+  if (!retrieve)
     return LV2_STATE_ERR_UNKNOWN;
   const std::string key = StateKeyURI();
   size_t size = 0;

@@ -55,7 +55,8 @@ public:
   void SetHostReadableValue(int, double) {}
 
   // --- DSP role
-  /** Sets the instance up as the given variant; false when the host lacks urid:map or the rate is unusable. */
+  /** Sets the instance up as the given variant; false when the rate is unusable. Without urid:map (lilv's lv2apply
+   *  offers none) it processes, and refuses state with LV2_STATE_ERR_NO_FEATURE. */
   bool InstantiateDSP(const LV2Variant& variant, double sampleRate, const char* bundlePath,
                       const LV2_Feature* const* features);
   const LV2PortLayout& GetPorts() const { return mPorts; }

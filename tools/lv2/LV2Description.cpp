@@ -253,8 +253,7 @@ void LV2Description::WritePlugins(std::ostream& out) const
     out << "<" << v.uri << ">\n  a lv2:Plugin, lv2:CompressorPlugin ;\n  doap:name " << Quoted(name) << " ;\n"
         << "  doap:maintainer [ foaf:name " << Quoted(mPlug.GetMfrName()) << " ] ;\n"
         << "  lv2:minorVersion 0 ;\n  lv2:microVersion 0 ;\n"
-        << "  lv2:requiredFeature urid:map ;\n"
-        << "  lv2:optionalFeature lv2:hardRTCapable, opts:options, bufsz:boundedBlockLength ;\n"
+        << "  lv2:optionalFeature lv2:hardRTCapable, urid:map, opts:options, bufsz:boundedBlockLength ;\n"
         << "  opts:supportedOption bufsz:maxBlockLength, bufsz:nominalBlockLength ;\n"
         << "  lv2:extensionData state:interface ;\n";
     if (mPlug.HasUI())
