@@ -24,6 +24,13 @@ if(TARGET brevant_plugin AND TARGET brevant_host)
       target_compile_definitions(test_chain_rt PRIVATE BREVANT_CLAP_FILE="${BREVANT_CLAP_FILE}")
       add_dependencies(test_chain_rt BrevantCLAP)
     endif()
+    # The LV2 plug-in's run, loaded through lilv.
+    if(TARGET BrevantLV2)
+      target_link_libraries(test_chain_rt PRIVATE PkgConfig::LILV PkgConfig::LV2)
+      target_include_directories(test_chain_rt PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/IPlug/LV2)
+      target_compile_definitions(test_chain_rt PRIVATE BREVANT_LV2_BUNDLE="${BREVANT_LV2_BUNDLE}")
+      add_dependencies(test_chain_rt BrevantLV2)
+    endif()
   endif()
 endif()
 
