@@ -43,7 +43,7 @@ tsan: deps
 
 # Installs the bundles built in $(BUILD) and the factory presets as .vstpreset files; uninstall removes exactly that.
 install: configure
-	cmake --build $(BUILD) -j $(JOBS) --target Brevant BrevantCLAP brevant_vstpreset_files
+	cmake --build $(BUILD) -j $(JOBS) --target Brevant BrevantCLAP BrevantLV2 brevant_vstpreset_files
 	scripts/release install $(BUILD) $(PREFIX)
 
 uninstall:
@@ -55,7 +55,7 @@ dist: deps
 	cmake -S . -B $(DIST_BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DBREVANT_PORTABLE=ON \
 	  -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DCMAKE_C_FLAGS_RELEASE="-O2 -DNDEBUG" \
 	  -DBREVANT_TESTS=OFF -DBREVANT_BENCH=OFF
-	cmake --build $(DIST_BUILD) -j $(JOBS) --target Brevant BrevantCLAP brevant_vstpreset_files
+	cmake --build $(DIST_BUILD) -j $(JOBS) --target Brevant BrevantCLAP BrevantLV2 brevant_vstpreset_files
 	scripts/release stage $(DIST_BUILD) $(BUILD)/dist/$(DIST_NAME)
 	tar -C $(BUILD)/dist -czf $(BUILD)/dist/$(DIST_NAME).tar.gz --owner=0 --group=0 $(DIST_NAME)
 	@echo "$(BUILD)/dist/$(DIST_NAME).tar.gz"
