@@ -263,9 +263,19 @@ void LV2Description::WritePlugins(std::ostream& out) const
   if (mPlug.HasUI())
   {
     out << "<" << GetLV2UIURI() << ">\n  a ui:X11UI ;\n  lv2:requiredFeature ui:parent ;\n"
-        << "  lv2:optionalFeature ui:resize, ui:touch, ui:noUserResize, urid:map, opts:options ;\n"
-        << "  opts:supportedOption ui:scaleFactor ;\n"
-        << "  lv2:extensionData ui:idleInterface, ui:resize .\n";
+        << "  lv2:optionalFeature ui:resize, ui:touch, urid:map, opts:options ;\n"
+        << "  opts:supportedOption ui:scaleFactor ;\n";
+    // Hosts that send output ports only on request learn that the editor shows the meters.
+    for (int i = 0; i < count; i++)
+    {
+      for (int p = 0; p < mPlug.NParams(); p++)
+      {
+        if (mPlug.GetParam(p)->Type() == IParam::kTypeNone)
+          out << "  ui:portNotification [ ui:plugin <" << variants[i].uri << "> ; lv2:symbol "
+              << Quoted(SymbolFromName(ParamName(p))) << " ; ui:protocol ui:floatProtocol ] ;\n";
+      }
+    }
+    out << "  lv2:extensionData ui:idleInterface, ui:resize .\n";
   }
 }
 

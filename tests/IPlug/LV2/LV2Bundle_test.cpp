@@ -7,6 +7,7 @@
 #include "IPlugLV2_Ports.h"
 
 #include "lv2/port-props/port-props.h"
+#include "lv2/presets/presets.h"
 #include "lv2/ui/ui.h"
 #include "lv2/units/units.h"
 
@@ -157,6 +158,59 @@ TEST(LV2Bundle, InstantiatesAtCommonRatesWithOrWithoutFeatures)
   EXPECT_EQ(state->save(lilv_instance_get_handle(bare), store, nullptr, 0, nullptr), LV2_STATE_ERR_NO_FEATURE);
   lilv_instance_deactivate(bare);
   lilv_instance_free(bare);
+}
+
+TEST(LV2Bundle, EachFactoryPresetSetsThePortsToThePluginsOwnPreset)
+{
+  World w;
+  Brevant reference{iplug::InstanceInfo{}};
+  const LilvPlugin* p = w.Plugin(lv2test::kStereoURI);
+  ASSERT_TRUE(p);
+  LilvNode* presetClass = w.URI(LV2_PRESETS__Preset);
+  LilvNodes* presets = lilv_plugin_get_related(p, presetClass);
+  ASSERT_EQ(static_cast<int>(lilv_nodes_size(presets)), reference.NPresets());
+  int matched = 0;
+  LILV_FOREACH(nodes, it, presets)
+  {
+    const LilvNode* preset = lilv_nodes_get(presets, it);
+    lilv_world_load_resource(w.world, preset);
+    LilvState* state = lilv_state_new_from_world(w.world, w.urids.MapData(), preset);
+    ASSERT_TRUE(state);
+    const std::string label = lilv_state_get_label(state);
+    std::vector<float> values(kNumParams, NAN);
+    struct Ctx
+    {
+      const LilvPlugin* p;
+      std::vector<float>* values;
+    } ctx{p, &values};
+    lilv_state_emit_port_values(
+        state,
+        [](const char* symbol, void* user, const void* value, uint32_t size, uint32_t)
+        {
+          auto* c = static_cast<Ctx*>(user);
+          for (uint32_t i = 0; i < c->values->size(); i++)
+          {
+            const LilvPort* port = lilv_plugin_get_port_by_index(c->p, i);
+            if (size == sizeof(float) && !std::strcmp(lilv_node_as_string(lilv_port_get_symbol(c->p, port)), symbol))
+              std::memcpy(&(*c->values)[i], value, sizeof(float));
+          }
+        },
+        &ctx);
+    lilv_state_free(state);
+
+    ASSERT_TRUE(reference.RestorePreset(label.c_str())) << label;
+    for (int i = 0; i < kNumParams; i++)
+    {
+      if (reference.GetParam(i)->Type() != iplug::IParam::kTypeNone)
+      {
+        EXPECT_EQ(values[size_t(i)], static_cast<float>(reference.GetParam(i)->Value())) << label << " " << i;
+      }
+    }
+    matched++;
+  }
+  EXPECT_EQ(matched, reference.NPresets());
+  lilv_nodes_free(presets);
+  lilv_node_free(presetClass);
 }
 
 // State as bytes: the store callback collects them, the retrieve callback hands back whatever the test chooses.
