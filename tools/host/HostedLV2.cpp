@@ -59,12 +59,18 @@ bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefi
 // Symbols of the units the LV2 units vocabulary defines, for worlds that have not loaded its description.
 std::string UnitSymbol(const std::string& uri)
 {
-  static const std::pair<const char*, const char*> kUnits[] = {
-      {"s", "s"},      {"ms", "ms"},   {"min", "min"},  {"bar", "bars"},  {"beat", "beats"},  {"frame", "frames"},
-      {"m", "m"},      {"cm", "cm"},   {"mm", "mm"},    {"km", "km"},     {"inch", "in"},     {"mile", "mi"},
-      {"db", "dB"},    {"pc", "%"},    {"coef", ""},    {"hz", "Hz"},     {"khz", "kHz"},     {"mhz", "MHz"},
-      {"bpm", "BPM"},  {"oct", "oct"}, {"cent", "ct"},  {"semitone12TET", "semi"}, {"degree", "deg"},
-      {"midiNote", "note"}};
+  static const std::pair<const char*, const char*> kUnits[] = {{"s", "s"},        {"ms", "ms"},
+                                                               {"min", "min"},    {"bar", "bars"},
+                                                               {"beat", "beats"}, {"frame", "frames"},
+                                                               {"m", "m"},        {"cm", "cm"},
+                                                               {"mm", "mm"},      {"km", "km"},
+                                                               {"inch", "in"},    {"mile", "mi"},
+                                                               {"db", "dB"},      {"pc", "%"},
+                                                               {"coef", ""},      {"hz", "Hz"},
+                                                               {"khz", "kHz"},    {"mhz", "MHz"},
+                                                               {"bpm", "BPM"},    {"oct", "oct"},
+                                                               {"cent", "ct"},    {"semitone12TET", "semi"},
+                                                               {"degree", "deg"}, {"midiNote", "note"}};
   if (!StartsWith(uri, LV2_UNITS_PREFIX))
     return {};
   const std::string name = uri.substr(std::strlen(LV2_UNITS_PREFIX));
@@ -113,8 +119,8 @@ std::unique_ptr<HostedLV2> HostedLV2::Create(const std::string& pathOrUri, const
   LilvWorld* world = plug->mWorld;
 
   std::vector<const LilvPlugin*> found;
-  const bool byUri = StartsWith(pathOrUri, "http://") || StartsWith(pathOrUri, "https://") ||
-                     StartsWith(pathOrUri, "urn:");
+  const bool byUri =
+      StartsWith(pathOrUri, "http://") || StartsWith(pathOrUri, "https://") || StartsWith(pathOrUri, "urn:");
   if (byUri)
   {
     lilv_world_load_all(world);
@@ -123,8 +129,9 @@ std::unique_ptr<HostedLV2> HostedLV2::Create(const std::string& pathOrUri, const
       found.push_back(p);
     else
     {
-      error = "no installed LV2 plug-in has the URI " + pathOrUri + " (searched LV2_PATH, else ~/.lv2, /usr/lib/lv2 "
-                                                                    "and /usr/local/lib/lv2)";
+      error = "no installed LV2 plug-in has the URI " + pathOrUri +
+              " (searched LV2_PATH, else ~/.lv2, /usr/lib/lv2 "
+              "and /usr/local/lib/lv2)";
       return nullptr;
     }
   }
@@ -217,6 +224,8 @@ HostedLV2::Variant HostedLV2::Read(const LilvPlugin* plugin) const
 
   Variant v;
   v.plugin = plugin;
+  Node inPlaceBroken(w, LV2_CORE__inPlaceBroken);
+  v.inPlaceBroken = lilv_plugin_has_feature(plugin, inPlaceBroken);
   const uint32_t n = lilv_plugin_get_num_ports(plugin);
   for (uint32_t i = 0; i < n; i++)
   {
@@ -227,8 +236,9 @@ HostedLV2::Variant HostedLV2::Read(const LilvPlugin* plugin) const
     Node name(lilv_port_get_name(plugin, lp));
     p.name = Str(name);
     p.input = lilv_port_is_a(plugin, lp, input);
-    p.kind = lilv_port_is_a(plugin, lp, audio) ? Kind::kAudio : lilv_port_is_a(plugin, lp, control) ? Kind::kControl
-                                                                                                      : Kind::kOther;
+    p.kind = lilv_port_is_a(plugin, lp, audio)     ? Kind::kAudio
+             : lilv_port_is_a(plugin, lp, control) ? Kind::kControl
+                                                   : Kind::kOther;
     p.sidechain = lilv_port_has_property(plugin, lp, sidechain);
     p.optional = lilv_port_has_property(plugin, lp, optional);
     p.toggled = lilv_port_has_property(plugin, lp, toggled);
@@ -237,8 +247,8 @@ HostedLV2::Variant HostedLV2::Read(const LilvPlugin* plugin) const
     p.logarithmic = lilv_port_has_property(plugin, lp, logarithmic);
     Node des(lilv_port_get(plugin, lp, designation));
     p.enabled = des.node && lilv_node_equals(des, enabled);
-    p.latency = (des.node && lilv_node_equals(des, latency)) ||
-                (!p.input && lilv_port_has_property(plugin, lp, reports));
+    p.latency =
+        (des.node && lilv_node_equals(des, latency)) || (!p.input && lilv_port_has_property(plugin, lp, reports));
     LilvNode *def = nullptr, *min = nullptr, *max = nullptr;
     lilv_port_get_range(plugin, lp, &def, &min, &max);
     Node d(def), lo(min), hi(max);
@@ -259,8 +269,8 @@ HostedLV2::Variant HostedLV2::Read(const LilvPlugin* plugin) const
       LILV_FOREACH(scale_points, j, points)
       {
         const LilvScalePoint* sp = lilv_scale_points_get(points, j);
-        p.scalePoints.push_back({lilv_node_as_float(lilv_scale_point_get_value(sp)),
-                                 Str(lilv_scale_point_get_label(sp))});
+        p.scalePoints.push_back(
+            {lilv_node_as_float(lilv_scale_point_get_value(sp)), Str(lilv_scale_point_get_label(sp))});
       }
       lilv_scale_points_free(points);
       std::sort(p.scalePoints.begin(), p.scalePoints.end());
@@ -304,8 +314,11 @@ const char* HostedLV2::UnmapCallback(LV2_URID_Unmap_Handle handle, LV2_URID urid
 
 bool HostedLV2::Instantiate(const Variant& v, double sampleRate, int maxBlock, std::string& error)
 {
-  static const char* const kOffered[] = {LV2_URID__map, LV2_URID__unmap, LV2_OPTIONS__options,
-                                         LV2_BUF_SIZE__boundedBlockLength};
+  // hardRTCapable and inPlaceBroken describe the plug-in, not something to offer (Process keeps the buffers of a
+  // plug-in that cannot work in place apart).
+  static const char* const kOffered[] = {LV2_URID__map,           LV2_URID__unmap,
+                                         LV2_OPTIONS__options,    LV2_BUF_SIZE__boundedBlockLength,
+                                         LV2_CORE__hardRTCapable, LV2_CORE__inPlaceBroken};
   Nodes required(lilv_plugin_get_required_features(v.plugin));
   std::string missing;
   required.ForEach(
@@ -344,25 +357,29 @@ bool HostedLV2::Instantiate(const Variant& v, double sampleRate, int maxBlock, s
     return false;
   }
 
-  // Control values move to the new variant by symbol; the rest start at their defaults.
-  const Variant* old = mCurrent < mVariants.size() && !mValues.empty() ? &mVariants[mCurrent] : nullptr;
-  std::vector<float> values(v.ports.size(), 0.f);
-  for (const Port& p : v.ports)
-  {
-    values[p.index] = p.def;
-    if (!old || p.kind != Kind::kControl || !p.input)
-      continue;
-    for (const Port& q : old->ports)
-      if (q.kind == Kind::kControl && q.input && q.symbol == p.symbol)
-        values[p.index] = mValues[q.index];
-  }
-  mValues = std::move(values);
+  // Control values move to the new variant by symbol.
+  mValues = mValues.empty() ? Carry(v, {}, v) : Carry(mVariants[mCurrent], mValues, v);
   mInstance = instance;
   mCurrent = static_cast<size_t>(&v - mVariants.data());
   for (const Port& p : v.ports)
     if (p.kind == Kind::kControl)
       lilv_instance_connect_port(mInstance, p.index, &mValues[p.index]);
   return true;
+}
+
+std::vector<float> HostedLV2::Carry(const Variant& from, const std::vector<float>& values, const Variant& to)
+{
+  std::vector<float> result(to.ports.size(), 0.f);
+  for (const Port& p : to.ports)
+  {
+    result[p.index] = p.def;
+    if (p.kind != Kind::kControl || !p.input)
+      continue;
+    for (const Port& q : from.ports)
+      if (q.kind == Kind::kControl && q.input && q.symbol == p.symbol && q.index < values.size())
+        result[p.index] = values[q.index];
+  }
+  return result;
 }
 
 void HostedLV2::FreeInstance()
@@ -437,14 +454,15 @@ void HostedLV2::DescribeVariant(const Variant& v, std::ostream& out) const
   list("required features", lilv_plugin_get_required_features(p));
   list("optional features", lilv_plugin_get_optional_features(p));
   list("extension data", lilv_plugin_get_extension_data(p));
-  out << "  audio: " << v.ins.size() << " in, " << v.sideIns.size() << " side-chain in, " << v.outs.size()
-      << " out\n";
+  out << "  audio: " << v.ins.size() << " in, " << v.sideIns.size() << " side-chain in, " << v.outs.size() << " out\n";
   out << "  ports: " << v.ports.size() << "\n";
   for (const Port& port : v.ports)
   {
     out << "    [" << port.index << "] " << port.symbol << " " << Quote(port.name) << " "
-        << (port.kind == Kind::kAudio ? "audio" : port.kind == Kind::kControl ? "control" : "other") << " "
-        << (port.input ? "in" : "out");
+        << (port.kind == Kind::kAudio     ? "audio"
+            : port.kind == Kind::kControl ? "control"
+                                          : "other")
+        << " " << (port.input ? "in" : "out");
     if (port.kind == Kind::kControl)
     {
       out << " range " << port.min << " .. " << port.max << " default " << Shown(port, port.def);
@@ -606,9 +624,12 @@ bool HostedLV2::SelectPreset(const std::string& name, std::string& error)
         host->mValues[p.index] = static_cast<float>(*static_cast<const int32_t*>(value));
     }
   };
-  lilv_state_restore(state, mInstance, setPort, this, LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE, mFeatures.data());
   if (lilv_state_get_num_properties(state) > 0)
+  {
     mStateGiven = true;
+    mStateValues = mValues;
+  }
+  lilv_state_restore(state, mInstance, setPort, this, LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE, mFeatures.data());
   lilv_state_free(state);
   return true;
 }
@@ -677,7 +698,8 @@ bool HostedLV2::SetState(const std::vector<std::uint8_t>& data, std::string& err
     LV2_URID key, chunk;
     const std::vector<std::uint8_t>* bytes;
   } source{Map(kStateProperty), Map(LV2_ATOM__Chunk), &data};
-  auto retrieve = [](LV2_State_Handle handle, uint32_t key, size_t* size, uint32_t* type, uint32_t* flags) -> const void*
+  auto retrieve = [](LV2_State_Handle handle, uint32_t key, size_t* size, uint32_t* type,
+                     uint32_t* flags) -> const void*
   {
     static const std::uint8_t kNothing = 0;
     const auto* s = static_cast<const Source*>(handle);
@@ -699,6 +721,7 @@ bool HostedLV2::SetState(const std::vector<std::uint8_t>& data, std::string& err
     return false;
   }
   mStateGiven = true;
+  mStateValues = mValues;
   return true;
 }
 
@@ -758,16 +781,26 @@ bool HostedLV2::Prepare(double sampleRate, int maxBlock, int inChannels, int scC
       return false;
     }
 
-  // A fresh instance at the real rate and block length; state given to the old one moves across.
+  // A fresh instance at the real rate and block length; state given to the old one moves across, restored while
+  // the ports hold what they held then, so that port values set after it still count as changes to the plug-in.
   std::vector<std::uint8_t> carried;
   const bool carry = mStateGiven && mInstance && StateInterface();
   if (carry && !GetState(carried, error))
     return false;
+  const Variant& before = mVariants[mCurrent];
+  const std::vector<float> then = Carry(before, mStateValues, v);
   FreeInstance();
   if (!Instantiate(v, sampleRate, maxBlock, error))
     return false;
-  if (carry && !SetState(carried, error))
-    return false;
+  if (carry)
+  {
+    const std::vector<float> now = mValues;
+    std::copy(then.begin(), then.end(), mValues.begin()); // the ports stay connected to mValues
+    const bool restored = SetState(carried, error);
+    std::copy(now.begin(), now.end(), mValues.begin());
+    if (!restored)
+      return false;
+  }
 
   mSampleRate = sampleRate;
   mMaxBlock = maxBlock;
@@ -810,11 +843,19 @@ bool HostedLV2::Process(int frames, std::span<float* const> in, std::span<float*
     error = "a block of " + std::to_string(frames) + " samples exceeds the prepared " + std::to_string(mMaxBlock);
     return false;
   }
-  if (in.size() != v.ins.size() || out.size() != v.outs.size() || (!sidechain.empty() && sidechain.size() != v.sideIns.size()))
+  if (in.size() != v.ins.size() || out.size() != v.outs.size() ||
+      (!sidechain.empty() && sidechain.size() != v.sideIns.size()))
   {
     error = "the channel lists do not match the plug-in's audio ports";
     return false;
   }
+  for (float* o : out)
+    if (v.inPlaceBroken && (std::find(in.begin(), in.end(), o) != in.end() ||
+                            std::find(sidechain.begin(), sidechain.end(), o) != sidechain.end()))
+    {
+      error = "an output buffer is also an input, and the plug-in cannot process in place";
+      return false;
+    }
   for (size_t c = 0; c < v.ins.size(); c++)
     lilv_instance_connect_port(mInstance, v.ins[c], in[c]);
   for (size_t c = 0; c < v.sideIns.size(); c++)
@@ -822,7 +863,9 @@ bool HostedLV2::Process(int frames, std::span<float* const> in, std::span<float*
     // No side-chain: unconnected where the plug-in allows it, else silence.
     const bool optional = v.ports[v.sideIns[c]].optional;
     lilv_instance_connect_port(mInstance, v.sideIns[c],
-                               !sidechain.empty() ? sidechain[c] : optional ? nullptr : mSilence.data());
+                               !sidechain.empty() ? sidechain[c]
+                               : optional         ? nullptr
+                                                  : mSilence.data());
   }
   for (size_t c = 0; c < v.outs.size(); c++)
     lilv_instance_connect_port(mInstance, v.outs[c], out[c]);

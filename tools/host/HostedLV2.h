@@ -98,6 +98,7 @@ private:
     std::vector<Port> ports;
     std::vector<uint32_t> ins, sideIns, outs; // audio port indices: main input, side-chain input, output
     int latencyPort = -1;
+    bool inPlaceBroken = false;
   };
 
   HostedLV2() = default;
@@ -108,6 +109,8 @@ private:
   std::vector<std::string> PresetNamesOf(const LilvPlugin* plugin) const;
   bool Instantiate(const Variant& v, double sampleRate, int maxBlock, std::string& error);
   void FreeInstance();
+  /** Control input values of one variant, by symbol, for another (defaults where it has no such port). */
+  static std::vector<float> Carry(const Variant& from, const std::vector<float>& values, const Variant& to);
   const LV2_State_Interface* StateInterface() const;
   void ReadLatency();
 
@@ -131,7 +134,8 @@ private:
   std::vector<const LV2_Feature*> mFeatures;
 
   LilvInstance* mInstance = nullptr;
-  bool mStateGiven = false; // state or a preset went to the instance; it moves with it to the next instance
+  bool mStateGiven = false;        // state or a preset went to the instance; it moves with it to the next instance
+  std::vector<float> mStateValues; // the port values when it went
   bool mActive = false;
   double mSampleRate = 48000.0;
   int mMaxBlock = 0;

@@ -43,8 +43,8 @@ std::vector<float> Block(HostedLV2& plug, int channels, int sc, float in = 0.5f,
   for (auto& b : outBuf)
     o.push_back(b.data());
   std::string error;
-  EXPECT_TRUE(plug.Process(kBlock, std::span<float* const>(i), std::span<float* const>(o),
-                           std::span<float* const>(s), error))
+  EXPECT_TRUE(
+      plug.Process(kBlock, std::span<float* const>(i), std::span<float* const>(o), std::span<float* const>(s), error))
       << error;
   std::vector<float> first;
   for (auto& b : outBuf)
@@ -213,9 +213,10 @@ TEST_F(LV2Commands, InfoRenderAndRefusals)
   ASSERT_EQ(Host({"info", TESTLV2_BUNDLE}), 0) << mErr.str();
   const std::string info = mOut.str();
   for (const char* expected :
-       {"uri \"urn:brevant-test:gain\"", "uri \"urn:brevant-test:gain#mono\"", "[0] gain \"Gain\" control in range -24 .. 24 default 0 dB",
-        "properties side-chain,connectionOptional", "designation enabled", "1=\"Twice\"", "[0] \"Loud\"",
-        "latency: reported on port 2", "required features: http://lv2plug.in/ns/ext/urid#map"})
+       {"uri \"urn:brevant-test:gain\"", "uri \"urn:brevant-test:gain#mono\"",
+        "[0] gain \"Gain\" control in range -24 .. 24 default 0 dB", "properties side-chain,connectionOptional",
+        "designation enabled", "1=\"Twice\"", "[0] \"Loud\"", "latency: reported on port 2",
+        "required features: http://lv2plug.in/ns/ext/urid#map"})
     EXPECT_NE(info.find(expected), std::string::npos) << expected << " in\n" << info;
 
   ASSERT_EQ(Host({"render", TESTLV2_BUNDLE, "-i", Path("in.wav"), "-o", Path("out.wav"), "--set", "Gain=6", "--preset",

@@ -68,13 +68,26 @@ void Connect(LV2_Handle h, uint32_t port, void* data)
   const uint32_t audio = port - 6;
   switch (port)
   {
-  case 0: s->gain = f; return;
-  case 1: s->delay = f; return;
-  case 2: s->latency = f; return;
-  case 3: s->enabled = f; return;
-  case 4: s->block = f; return;
-  case 5: s->mode = f; return;
-  default: break;
+  case 0:
+    s->gain = f;
+    return;
+  case 1:
+    s->delay = f;
+    return;
+  case 2:
+    s->latency = f;
+    return;
+  case 3:
+    s->enabled = f;
+    return;
+  case 4:
+    s->block = f;
+    return;
+  case 5:
+    s->mode = f;
+    return;
+  default:
+    break;
   }
   if (s->mono)
   {
