@@ -18,10 +18,9 @@ if(TARGET brevant_host)
   brevant_warnings(test_lv2host)
   gtest_discover_tests(test_lv2host DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 
-  if(DEFINED BREVANT_LV2_BUNDLE AND TARGET Brevant)
+  if(DEFINED BREVANT_LV2_BUNDLE AND TARGET Brevant AND TARGET brevant_plugin)
     add_executable(test_lv2render ${_lv2}/render/LV2MatchesVST3_test.cpp)
-    target_link_libraries(test_lv2render PRIVATE brevant_host GTest::gtest GTest::gtest_main)
-    target_include_directories(test_lv2render PRIVATE ${CMAKE_SOURCE_DIR}/Examples/Brevant)
+    target_link_libraries(test_lv2render PRIVATE brevant_plugin brevant_host GTest::gtest GTest::gtest_main)
     get_target_property(_bundle Brevant BREVANT_VST3_BUNDLE_DIR)
     target_compile_definitions(test_lv2render PRIVATE BREVANT_LV2_BUNDLE="${BREVANT_LV2_BUNDLE}"
       BREVANT_BUNDLE_DIR="${_bundle}")
