@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <cstdlib>
 #include <sstream>
 
 using brevant::host::HostedEffect;
@@ -76,6 +77,11 @@ TEST(HostedLV2, RecognisesBundlesAndUris)
   EXPECT_NE(error.find("not found"), std::string::npos) << error;
   EXPECT_FALSE(HostedLV2::Create(TESTLV2_BUNDLE, "urn:not-here", error));
   EXPECT_NE(error.find("urn:not-here"), std::string::npos) << error;
+  // A URI is looked up among the installed bundles (LV2_PATH).
+  ::setenv("LV2_PATH", std::filesystem::path(TESTLV2_BUNDLE).parent_path().c_str(), 1);
+  auto byUri = HostedEffect::Open("urn:brevant-test:gain#mono", "", error);
+  ASSERT_TRUE(byUri) << error;
+  EXPECT_EQ(byUri->Name(), "Test Gain Mono");
   auto effect = HostedEffect::Open(TESTLV2_BUNDLE, "", error);
   ASSERT_TRUE(effect) << error;
   EXPECT_STREQ(effect->Format(), "LV2");

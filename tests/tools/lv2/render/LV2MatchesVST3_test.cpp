@@ -1,7 +1,9 @@
 // Brevant.lv2 hosted through brevant-host's LV2 back end renders the same samples as Brevant.vst3 (32-bit) from the
 // same material and settings: mono and stereo, with and without side-chain, oversampling on and off; state moves
 // between the two formats.
+#include "AudioFile.h"
 #include "Brevant.h"
+#include "HostCommands.h"
 #include "HostedLV2.h"
 #include "HostedPlugin.h"
 
@@ -11,6 +13,9 @@
 
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
+#include <sstream>
+#include <unistd.h>
 
 using namespace Steinberg;
 using namespace Steinberg::Vst;
@@ -238,6 +243,42 @@ TEST(LV2State, VST3StateLoadsIntoLV2AndComesBackTheSame)
   std::vector<std::uint8_t> now;
   ASSERT_TRUE(plug->GetState(now, error)) << error;
   EXPECT_NE(now, state);
+}
+
+TEST(LV2Render, TheCommandRendersWhatTheVST3BundleRenders)
+{
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("lv2render_" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  for (int channels : {1, 2})
+  {
+    SCOPED_TRACE(channels);
+    brevant::host::AudioData in;
+    in.sampleRate = 44100;
+    for (int c = 0; c < channels; c++)
+    {
+      const auto s = Signal(3 + static_cast<uint64_t>(c));
+      in.channels.emplace_back(s.begin(), s.end());
+    }
+    std::string error;
+    ASSERT_TRUE(brevant::host::WriteAudioFile((dir / "in.wav").string(), in, false, error)) << error;
+    brevant::host::AudioData out[2];
+    const char* bundles[2] = {BREVANT_LV2_BUNDLE, BREVANT_BUNDLE_DIR};
+    for (int b = 0; b < 2; b++)
+    {
+      std::ostringstream o, e;
+      const std::string file = (dir / ("out" + std::to_string(b) + ".wav")).string();
+      ASSERT_EQ(brevant::host::RunHost({"render", bundles[b], "-i", (dir / "in.wav").string(), "-o", file, "--set",
+                                        "Low Input=30", "--set", "Oversampling=1", "--block", "300"},
+                                       o, e),
+                0)
+          << e.str();
+      ASSERT_TRUE(brevant::host::ReadAudioFile(file, out[b], error)) << error;
+    }
+    ASSERT_EQ(out[0].NumChannels(), channels);
+    EXPECT_EQ(out[0].channels, out[1].channels);
+  }
+  fs::remove_all(dir);
 }
 
 } // namespace
