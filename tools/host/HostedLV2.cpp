@@ -764,7 +764,7 @@ bool HostedLV2::Prepare(double sampleRate, int maxBlock, int inChannels, int scC
   if (inChannels != static_cast<int>(v.ins.size()))
   {
     error = "the plug-in does not accept " + std::to_string(inChannels) + "-channel input (its main input has " +
-            std::to_string(v.ins.size()) + " ports)";
+            std::to_string(v.ins.size()) + (v.ins.size() == 1 ? " channel)" : " channels)");
     return false;
   }
   if (scChannels > 0 && static_cast<size_t>(scChannels) != v.sideIns.size())
