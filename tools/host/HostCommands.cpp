@@ -509,8 +509,12 @@ int RunRender(const RenderOptions& o, std::ostream& out, std::ostream& err)
     out << "set " << shown << "\n";
   }
 
+  const std::string shownName = plug->Name();
   if (!plug->Prepare(input.sampleRate, o.block, input.NumChannels(), sidechain.NumChannels(), o.precision == 64, error))
     return fail(error);
+  // An LV2 bundle's variants: Prepare chose the one for the file's channels.
+  if (plug->Name() != shownName)
+    out << "plug-in: " << Quote(plug->Name()) << " for " << input.NumChannels() << "-channel input\n";
   const int outChannels = plug->OutputChannels();
   out << "latency: " << plug->LatencySamples() << " samples (not compensated)\n";
 

@@ -229,6 +229,7 @@ TEST_F(LV2Commands, InfoRenderAndRefusals)
                   "Loud", "--block", "100"}),
             0)
       << mErr.str();
+  EXPECT_NE(mOut.str().find("plug-in: \"Test Gain Mono\" for 1-channel input"), std::string::npos) << mOut.str();
   brevant::host::AudioData out;
   std::string error;
   ASSERT_TRUE(brevant::host::ReadAudioFile(Path("out.wav"), out, error)) << error;
