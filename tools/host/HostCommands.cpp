@@ -191,7 +191,7 @@ void DescribeParams(HostedPlugin& plug, std::ostream& out)
 int RunInfo(const std::string& bundle, const std::string& className, std::ostream& out, std::ostream& err)
 {
   std::string error;
-  if (HostedEffect::IsClapPath(bundle))
+  if (HostedEffect::IsClapPath(bundle) || HostedEffect::IsLV2Path(bundle))
   {
     auto plug = HostedEffect::Open(bundle, className, error);
     if (!plug)
@@ -509,8 +509,12 @@ int RunRender(const RenderOptions& o, std::ostream& out, std::ostream& err)
     out << "set " << shown << "\n";
   }
 
+  const std::string shownName = plug->Name();
   if (!plug->Prepare(input.sampleRate, o.block, input.NumChannels(), sidechain.NumChannels(), o.precision == 64, error))
     return fail(error);
+  // An LV2 bundle's variants: Prepare chose the one for the file's channels.
+  if (plug->Name() != shownName)
+    out << "plug-in: " << Quote(plug->Name()) << " for " << input.NumChannels() << "-channel input\n";
   const int outChannels = plug->OutputChannels();
   out << "latency: " << plug->LatencySamples() << " samples (not compensated)\n";
 
@@ -621,10 +625,19 @@ int RunClapScreenshot(const ScreenshotOptions& o, std::ostream& out, std::ostrea
   return kExitOk;
 }
 
+// LV2 editors are UIs of their own (ui:X11UI), which this host does not load yet.
+const char* const kNoLV2Editor = "LV2 editors are not shown yet: use the plug-in's VST3 or CLAP build for editor and "
+                                 "screenshot";
+
 int RunScreenshot(const ScreenshotOptions& o, std::ostream& out, std::ostream& err)
 {
   if (HostedEffect::IsClapPath(o.bundle))
     return RunClapScreenshot(o, out, err);
+  if (HostedEffect::IsLV2Path(o.bundle))
+  {
+    err << "brevant-host: " << kNoLV2Editor << "\n";
+    return kExitFailure;
+  }
   auto fail = [&](const std::string& message)
   {
     err << "brevant-host: " << message << "\n";
@@ -892,6 +905,11 @@ int RunEditor(const EditorOptions& o, std::ostream& out, std::ostream& err)
 {
   if (HostedEffect::IsClapPath(o.bundle))
     return RunClapEditor(o, out, err);
+  if (HostedEffect::IsLV2Path(o.bundle))
+  {
+    err << "brevant-host: " << kNoLV2Editor << "\n";
+    return kExitFailure;
+  }
   auto fail = [&](const std::string& message)
   {
     err << "brevant-host: " << message << "\n";
@@ -978,7 +996,7 @@ int RunEditor(const EditorOptions& o, std::ostream& out, std::ostream& err)
 
 void PrintUsage(std::ostream& os)
 {
-  os << "brevant-host: loads a VST3 plug-in to describe it or to run audio files through it\n"
+  os << "brevant-host: loads a VST3, CLAP or LV2 plug-in to describe it or to run audio files through it\n"
         "\n"
         "usage:\n"
         "  brevant-host info BUNDLE [--class NAME]\n"
@@ -988,9 +1006,11 @@ void PrintUsage(std::ostream& os)
         "                         [--render IN.wav]\n"
         "  brevant-host --help\n"
         "\n"
-        "BUNDLE is a .vst3 bundle folder (or the module's .so itself).\n"
+        "BUNDLE is a .vst3 bundle folder (or the module's .so itself), a .clap file, or an LV2 bundle folder\n"
+        "(.lv2) or installed LV2 plug-in URI. LV2 processes 32-bit samples only; its editor is not shown yet.\n"
         "\n"
         "info lists the factory, its classes and, for each audio effect, its buses, parameters, presets and latency.\n"
+        "For an LV2 bundle: each plug-in's URI, library, features, ports with ranges, defaults and properties.\n"
         "\n"
         "render processes INPUT block by block and writes exactly what the plug-in produced to OUTPUT (same\n"
         "length; latency is reported, not compensated). Audio files are read and written with libsndfile; the\n"
@@ -1007,7 +1027,8 @@ void PrintUsage(std::ostream& os)
         "  --precision 32|64    sample size (default 32)\n"
         "  --load-state FILE    restore a component state saved with --save-state before processing\n"
         "  --save-state FILE    save the component state after processing\n"
-        "  --class NAME         the effect class to use when the module has several (default: the first)\n"
+        "  --class NAME         the effect class to use when the module has several (default: the first; LV2:\n"
+        "                       a plug-in URI, else the bundle's plug-in whose main input fits the file)\n"
         "\n"
         "screenshot opens the plug-in's editor without a window (through its view's headless interface, drawn\n"
         "with Mesa's software renderer where there is no GPU) and writes its first complete frame as PNG.\n"

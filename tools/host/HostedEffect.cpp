@@ -2,6 +2,7 @@
 
 #include "HostPresets.h"
 #include "HostedClap.h"
+#include "HostedLV2.h"
 #include "HostedPlugin.h"
 
 #include "pluginterfaces/vst/vstspeaker.h"
@@ -213,9 +214,13 @@ bool HostedEffect::IsClapPath(const std::string& path)
   return path.size() > 5 && path.compare(path.size() - 5, 5, ".clap") == 0;
 }
 
+bool HostedEffect::IsLV2Path(const std::string& path) { return HostedLV2::IsLV2(path); }
+
 std::unique_ptr<HostedEffect> HostedEffect::Open(const std::string& path, const std::string& className,
                                                  std::string& error)
 {
+  if (IsLV2Path(path))
+    return HostedLV2::Create(path, className, error);
   if (IsClapPath(path))
     return HostedClap::Create(path, className, error);
   auto module = HostModule::Load(path, error);

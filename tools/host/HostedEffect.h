@@ -1,10 +1,11 @@
 // One instance of an audio effect of any format brevant-host hosts, behind the interface its commands are written
-// against: a VST3 bundle (HostedPlugin underneath) or a CLAP file (HostedClap). The format is told by the path: a
-// file ending in ".clap" is CLAP, anything else a VST3 bundle.
+// against: a VST3 bundle (HostedPlugin underneath), a CLAP file (HostedClap) or an LV2 plug-in (HostedLV2). The format
+// is told by the path: a file ending in ".clap" is CLAP; a folder ending in ".lv2" (or holding a manifest.ttl) or a
+// plug-in URI ("http://", "https://", "urn:") is LV2; anything else a VST3 bundle.
 //
 // Typical use:
 //   std::string error;
-//   auto fx = HostedEffect::Open("build/Brevant.clap", "", error);   // or "build/Brevant.vst3"; class name optional
+//   auto fx = HostedEffect::Open("build/Brevant.clap", "", error);   // or .vst3, .lv2; class name (LV2: URI) optional
 //   fx->SetParam("Low Input", 24.0, error);                           // by name (or "#id"), plain value
 //   fx->Prepare(48000.0, 512, 2, 0, false, error);                    // channels in, side-chain; 32-bit samples
 //   fx->Process(n, in, out, sidechain);                                // float* (or double*) channel lists
@@ -43,10 +44,12 @@ public:
   static std::unique_ptr<HostedEffect> Borrow(HostedPlugin& plug, const std::string& name);
   /** True when path names a CLAP file. */
   static bool IsClapPath(const std::string& path);
+  /** True when path names an LV2 bundle folder or is a plug-in URI. */
+  static bool IsLV2Path(const std::string& path);
 
   virtual ~HostedEffect() = default;
 
-  /** "CLAP" or "VST3". */
+  /** "CLAP", "LV2" or "VST3". */
   virtual const char* Format() const = 0;
   virtual std::string Name() const = 0;
   /** The shared object loaded. */
