@@ -6,6 +6,8 @@
 #include "HostPresets.h"
 #include "HostedClap.h"
 #include "HostedEffect.h"
+#include "HostedLV2.h"
+#include "LV2Editor.h"
 #include "HostedPlugin.h"
 
 #include "IPlugViewHeadless.h"
@@ -625,19 +627,60 @@ int RunClapScreenshot(const ScreenshotOptions& o, std::ostream& out, std::ostrea
   return kExitOk;
 }
 
-// LV2 editors are UIs of their own (ui:X11UI), which this host does not load yet.
-const char* const kNoLV2Editor = "LV2 editors are not shown yet: use the plug-in's VST3 or CLAP build for editor and "
-                                 "screenshot";
+// An LV2 editor is a UI of its own (ui:X11UI) that learns every value from the host: after the render, the control
+// ports (the meters the plug-in wrote among them) go to it through port_event, then it draws without a window.
+int RunLV2Screenshot(const ScreenshotOptions& o, std::ostream& out, std::ostream& err)
+{
+  auto fail = [&](const std::string& message)
+  {
+    err << "brevant-host: " << message << "\n";
+    return kExitFailure;
+  };
+  std::string error;
+  auto plug = HostedLV2::Create(o.bundle, o.className, error);
+  if (!plug)
+    return fail(error);
+  if (!o.preset.empty() && !plug->SelectPreset(o.preset, error))
+    return fail(error);
+  for (const auto& [name, plain] : o.sets)
+  {
+    std::string shown;
+    if (!plug->SetParam(name, plain, shown, error))
+      return fail(error);
+  }
+  if (!o.render.empty())
+  {
+    AudioData input, sidechain;
+    if (!ReadAudioFile(o.render, input, error) ||
+        !plug->Prepare(input.sampleRate, 512, input.NumChannels(), 0, false, error))
+      return fail(error);
+    AudioData output;
+    output.sampleRate = input.sampleRate;
+    output.channels.assign(static_cast<size_t>(plug->OutputChannels()),
+                           std::vector<double>(static_cast<size_t>(input.NumFrames())));
+    std::ostringstream log;
+    const bool rendered = RenderBlocks<float>(*plug, input, sidechain, output, 512, log, error);
+    plug->Stop();
+    if (!rendered)
+      return fail(error);
+    out << "rendered: " << o.render << ", " << input.NumFrames() << " frames\n";
+  }
+  LV2Editor editor(*plug);
+  if (!editor.OpenHeadless(o.scale, error))
+    return fail(error);
+  uint32_t width = 0, height = 0;
+  if (!editor.WriteHeadlessPNG(o.output, width, height))
+    return fail("could not write " + o.output);
+  out << "editor: " << width << " x " << height << " at scale " << o.scale << " -> " << o.output << "\n";
+  return kExitOk;
+}
 
 int RunScreenshot(const ScreenshotOptions& o, std::ostream& out, std::ostream& err)
 {
   if (HostedEffect::IsClapPath(o.bundle))
     return RunClapScreenshot(o, out, err);
   if (HostedEffect::IsLV2Path(o.bundle))
-  {
-    err << "brevant-host: " << kNoLV2Editor << "\n";
-    return kExitFailure;
-  }
+    return RunLV2Screenshot(o, out, err);
   auto fail = [&](const std::string& message)
   {
     err << "brevant-host: " << message << "\n";
@@ -901,15 +944,90 @@ int RunClapEditor(const EditorOptions& o, std::ostream& out, std::ostream& err)
   return kExitOk;
 }
 
+// The LV2 editor in a window of ours, driven by idle calls; its edits come back through write_function into the
+// control ports the next block reads, and are printed as they come.
+int RunLV2Editor(const EditorOptions& o, std::ostream& out, std::ostream& err)
+{
+  auto fail = [&](const std::string& message)
+  {
+    err << "brevant-host: " << message << "\n";
+    return kExitFailure;
+  };
+  std::string error;
+  auto plug = HostedLV2::Create(o.bundle, o.className, error);
+  if (!plug)
+    return fail(error);
+  out << "plug-in: " << Quote(plug->Name()) << " from " << plug->LibraryPath() << "\n";
+  for (const auto& [name, plain] : o.sets)
+  {
+    std::string shown;
+    if (!plug->SetParam(name, plain, shown, error))
+      return fail(error);
+    out << "set " << shown << "\n";
+  }
+
+  constexpr double kRate = 48000.0;
+  constexpr int kBlock = 256;
+  if (o.audio && !plug->Prepare(kRate, kBlock, 2, 0, false, error))
+    return fail(error);
+  std::vector<std::vector<float>> in(2, std::vector<float>(kBlock)), outBuf(2, std::vector<float>(kBlock));
+  std::vector<float*> inPtrs{in[0].data(), in[1].data()}, outPtrs{outBuf[0].data(), outBuf[1].data()};
+  double phase = 0.0;
+  int64_t processed = 0;
+  const auto audioStart = std::chrono::steady_clock::now();
+
+  LV2Editor editor(*plug);
+  if (!editor.Open(error, o.scale, "brevant-host: " + plug->Name()))
+    return fail(error);
+  out << "editor: " << editor.Width() << "x" << editor.Height() << "\n";
+  out.flush();
+
+  size_t resizes = 0, edits = 0;
+  bool failed = false;
+  auto idle = [&]
+  {
+    if (o.audio && !failed)
+    {
+      const double due = std::chrono::duration<double>(std::chrono::steady_clock::now() - audioStart).count() * kRate;
+      while (!failed && static_cast<double>(processed) + kBlock <= due)
+      {
+        for (int i = 0; i < kBlock; ++i, phase += 2.0 * M_PI * 220.0 / kRate)
+          in[0][static_cast<size_t>(i)] = in[1][static_cast<size_t>(i)] = static_cast<float>(0.25 * std::sin(phase));
+        failed = !plug->Process(kBlock, std::span<float* const>(inPtrs), std::span<float* const>(outPtrs),
+                                std::span<float* const>(), error);
+        processed += kBlock;
+      }
+    }
+    uint32_t latency = 0;
+    if (plug->TakeLatencyChange(latency))
+      out << "latency: " << latency << " samples\n";
+    for (; edits < editor.Edits().size(); ++edits)
+      out << editor.Edits()[edits] << "\n";
+    for (; resizes < editor.ResizeRequests().size(); ++resizes)
+    {
+      const auto& [w, h] = editor.ResizeRequests()[resizes];
+      out << "ui:resize: " << w << "x" << h << "\n";
+    }
+    out.flush();
+  };
+
+  const bool shown = RunEditorWindow(editor, o, idle, out, error);
+  editor.Close();
+  if (!shown)
+    return fail(error);
+  if (o.audio)
+    plug->Stop();
+  if (failed)
+    return fail(error);
+  return kExitOk;
+}
+
 int RunEditor(const EditorOptions& o, std::ostream& out, std::ostream& err)
 {
   if (HostedEffect::IsClapPath(o.bundle))
     return RunClapEditor(o, out, err);
   if (HostedEffect::IsLV2Path(o.bundle))
-  {
-    err << "brevant-host: " << kNoLV2Editor << "\n";
-    return kExitFailure;
-  }
+    return RunLV2Editor(o, out, err);
   auto fail = [&](const std::string& message)
   {
     err << "brevant-host: " << message << "\n";
@@ -1007,7 +1125,7 @@ void PrintUsage(std::ostream& os)
         "  brevant-host --help\n"
         "\n"
         "BUNDLE is a .vst3 bundle folder (or the module's .so itself), a .clap file, or an LV2 bundle folder\n"
-        "(.lv2) or installed LV2 plug-in URI. LV2 processes 32-bit samples only; its editor is not shown yet.\n"
+        "(.lv2) or installed LV2 plug-in URI. LV2 processes 32-bit samples only.\n"
         "\n"
         "info lists the factory, its classes and, for each audio effect, its buses, parameters, presets and latency.\n"
         "For an LV2 bundle: each plug-in's URI, library, features, ports with ranges, defaults and properties.\n"
@@ -1031,7 +1149,8 @@ void PrintUsage(std::ostream& os)
         "                       a plug-in URI, else the bundle's plug-in whose main input fits the file)\n"
         "\n"
         "screenshot opens the plug-in's editor without a window (through its view's headless interface, drawn\n"
-        "with Mesa's software renderer where there is no GPU) and writes its first complete frame as PNG.\n"
+        "with Mesa's software renderer where there is no GPU) and writes its first complete frame as PNG. An LV2\n"
+        "editor is a UI of its own: it is given every control port's value (the meters after --render) first.\n"
         "  -o, --output FILE    the PNG to write (device pixels: the editor size times --scale)\n"
         "  --scale S            screen scale, 1 to 4 (default 1)\n"
         "  --preset NAME        as for render\n"
@@ -1041,7 +1160,8 @@ void PrintUsage(std::ostream& os)
         "editor opens the plug-in's editor in a window (X11; needs DISPLAY), hosted as a Linux DAW hosts it, and\n"
         "prints the edits that reach the host (begin, perform with the value, end), latency changes and resize\n"
         "requests as they happen. It runs until the window is closed, or for --seconds. A .clap file is shown\n"
-        "through its gui extension, on its timers; its edits are not printed.\n"
+        "through its gui extension, on its timers; its edits are not printed. An LV2 bundle's X11 UI is embedded\n"
+        "and driven by idle calls; its edits (ui:touch begin/end, perform PORT VALUE) come back through the host.\n"
         "  --scale S            content scale factor given to the view before it opens\n"
         "  --screenshot PNG     capture the window after its first frames (then exit unless --seconds is given)\n"
         "  --seconds N          run for N seconds, then close the editor\n"

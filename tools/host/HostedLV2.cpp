@@ -5,6 +5,7 @@
 #include <lv2/core/lv2.h>
 #include <lv2/port-props/port-props.h>
 #include <lv2/presets/presets.h>
+#include <lv2/ui/ui.h>
 #include <lv2/units/units.h>
 
 #include <algorithm>
@@ -373,6 +374,9 @@ std::vector<float> HostedLV2::Carry(const Variant& from, const std::vector<float
   for (const Port& p : to.ports)
   {
     result[p.index] = p.def;
+    // An output holds nothing until the plug-in writes it: an editor is not told a reading that never was.
+    if (p.kind == Kind::kControl && !p.input)
+      result[p.index] = NAN;
     if (p.kind != Kind::kControl || !p.input)
       continue;
     for (const Port& q : from.ports)
@@ -906,6 +910,54 @@ bool HostedLV2::TakeLatencyChange(uint32_t& latency)
   mLatencyChanged = false;
   latency = mLatency;
   return true;
+}
+
+bool HostedLV2::IsControlPort(uint32_t index) const
+{
+  const auto& ports = mVariants[mCurrent].ports;
+  return index < ports.size() && ports[index].kind == Kind::kControl;
+}
+
+bool HostedLV2::SetPortValue(uint32_t index, float value)
+{
+  const auto& ports = mVariants[mCurrent].ports;
+  if (index >= ports.size() || ports[index].kind != Kind::kControl || !ports[index].input || !std::isfinite(value) ||
+      index >= mValues.size())
+    return false;
+  mValues[index] = std::clamp(value, std::min(ports[index].min, ports[index].max), std::max(ports[index].min, ports[index].max));
+  return true;
+}
+
+bool HostedLV2::FindX11UI(std::string& uiUri, std::string& binaryPath, std::string& bundlePath,
+                          std::string& error) const
+{
+  const LilvPlugin* plugin = mVariants[mCurrent].plugin;
+  LilvUIs* uis = lilv_plugin_get_uis(plugin);
+  Node x11(mWorld, LV2_UI__X11UI);
+  bool found = false;
+  LILV_FOREACH(uis, it, uis)
+  {
+    const LilvUI* ui = lilv_uis_get(uis, it);
+    if (found || !lilv_ui_is_a(ui, x11))
+      continue;
+    char* binary = lilv_file_uri_parse(lilv_node_as_uri(lilv_ui_get_binary_uri(ui)), nullptr);
+    char* bundle = lilv_file_uri_parse(lilv_node_as_uri(lilv_ui_get_bundle_uri(ui)), nullptr);
+    if (binary && bundle)
+    {
+      uiUri = lilv_node_as_uri(lilv_ui_get_uri(ui));
+      binaryPath = binary;
+      bundlePath = bundle;
+      if (bundlePath.empty() || bundlePath.back() != '/')
+        bundlePath += '/';
+      found = true;
+    }
+    lilv_free(binary);
+    lilv_free(bundle);
+  }
+  lilv_uis_free(uis);
+  if (!found)
+    error = "the plug-in has no X11 editor";
+  return found;
 }
 
 } // namespace brevant::host

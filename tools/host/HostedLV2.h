@@ -70,8 +70,15 @@ public:
   uint32_t LatencySamples() const override { return mLatency; }
   bool TakeLatencyChange(uint32_t& latency) override;
 
-  /** The value this host holds for a control port (inputs as set, outputs as last written by the plug-in). */
+  /** The value this host holds for a control port (inputs as set, outputs as last written by the plug-in: NaN
+   * before it ran). */
   float PortValue(uint32_t index) const { return index < mValues.size() ? mValues[index] : 0.f; }
+  uint32_t NumPorts() const { return static_cast<uint32_t>(mVariants[mCurrent].ports.size()); }
+  bool IsControlPort(uint32_t index) const;
+  /** An editor's edit: the control input's new value (clamped to its range), read by the next block. */
+  bool SetPortValue(uint32_t index, float value);
+  /** The plug-in's X11 editor: its URI, shared object and bundle folder (with a trailing '/'). */
+  bool FindX11UI(std::string& uiUri, std::string& binaryPath, std::string& bundlePath, std::string& error) const;
 
 private:
   enum class Kind

@@ -14,6 +14,8 @@
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <unistd.h>
 
@@ -277,6 +279,44 @@ TEST(LV2Render, TheCommandRendersWhatTheVST3BundleRenders)
     }
     ASSERT_EQ(out[0].NumChannels(), channels);
     EXPECT_EQ(out[0].channels, out[1].channels);
+  }
+  fs::remove_all(dir);
+}
+
+TEST(LV2Render, TheEditorsScreenshotIsTheVST3Ones)
+{
+  // The LV2 editor learns every value, the meters the render left among them, only through port events; drawn
+  // without a window it must show what the VST3 editor shows after the same render: the same PNG bytes.
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("lv2shot_" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  brevant::host::AudioData in;
+  in.sampleRate = 48000;
+  for (int c = 0; c < 2; c++)
+  {
+    const auto s = Signal(11 + static_cast<uint64_t>(c));
+    in.channels.emplace_back(s.begin(), s.end());
+  }
+  std::string error;
+  ASSERT_TRUE(brevant::host::WriteAudioFile((dir / "in.wav").string(), in, false, error)) << error;
+  for (const char* scale : {"1", "2"})
+  {
+    std::string png[2];
+    const char* bundles[2] = {BREVANT_LV2_BUNDLE, BREVANT_BUNDLE_DIR};
+    for (int b = 0; b < 2; b++)
+    {
+      std::ostringstream o, e;
+      const std::string file = (dir / ("shot" + std::to_string(b) + ".png")).string();
+      std::vector<std::string> args = {"screenshot", bundles[b], "-o", file, "--scale", scale, "--set", "Low Input=30",
+                                       "--set", "Mid Sidechain=1", "--preset", "Bus Glue"};
+      if (std::string(scale) == "1")
+        args.insert(args.end(), {"--render", (dir / "in.wav").string()});
+      ASSERT_EQ(brevant::host::RunHost(args, o, e), 0) << e.str();
+      std::ifstream f(file, std::ios::binary);
+      png[b].assign(std::istreambuf_iterator<char>(f), {});
+    }
+    EXPECT_FALSE(png[0].empty());
+    EXPECT_TRUE(png[0] == png[1]) << "scale " << scale;
   }
   fs::remove_all(dir);
 }
