@@ -39,3 +39,10 @@ if(TARGET test_x11)
   target_compile_definitions(test_x11 PRIVATE PROMPT_BUNDLE_DIR="${_prompt_bundle}")
   add_dependencies(test_x11 PromptTest)
 endif()
+
+# The LV2 plug-in's editor as an LV2 host drives it: the module loaded by path, ui:parent, idle calls, port events.
+if(TARGET test_x11 AND TARGET BrevantLV2)
+  target_link_libraries(test_x11 PRIVATE PkgConfig::LV2)
+  target_compile_definitions(test_x11 PRIVATE BREVANT_LV2_BUNDLE_DIR="${BREVANT_LV2_BUNDLE}")
+  add_dependencies(test_x11 BrevantLV2)
+endif()
