@@ -513,7 +513,9 @@ int IPlugLV2::Idle()
 
 int IPlugLV2::HostResizedUI(int width, int height)
 {
-  if (!GetUI() || mHeadless)
+  // An editor the host may not resize (its own corner resizer scales it) refuses rather than claim a size it
+  // does not take.
+  if (!GetUI() || mHeadless || !GetHostResize())
     return 1;
   if (width < GetMinWidth() || width > GetMaxWidth() || height < GetMinHeight() || height > GetMaxHeight())
     return 1;

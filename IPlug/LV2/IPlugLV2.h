@@ -78,7 +78,8 @@ public:
   void PortEvent(uint32_t port, uint32_t size, uint32_t format, const void* buffer);
   /** ui:idleInterface: the editor's ticks and X events. 0: keep going. */
   int Idle();
-  /** ui:resize offered by the UI: the host resized its window. */
+  /** ui:resize offered by the UI: the host resized its window. Non-zero (refused) unless the plug-in lets hosts
+   *  resize its editor. */
   int HostResizedUI(int width, int height);
   static const void* UIExtensionData(const char* uri);
   LV2RunLoop* GetRunLoop() const { return mRunLoop; }

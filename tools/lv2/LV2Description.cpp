@@ -262,8 +262,10 @@ void LV2Description::WritePlugins(std::ostream& out) const
   }
   if (mPlug.HasUI())
   {
+    // The host resizes the editor only when the plug-in allows it; otherwise its corner resizer asks the host.
     out << "<" << GetLV2UIURI() << ">\n  a ui:X11UI ;\n  lv2:requiredFeature ui:parent ;\n"
-        << "  lv2:optionalFeature ui:resize, ui:touch, urid:map, opts:options ;\n"
+        << "  lv2:optionalFeature ui:resize, ui:touch, urid:map, opts:options"
+        << (mPlug.GetHostResize() ? "" : ", ui:noUserResize") << " ;\n"
         << "  opts:supportedOption ui:scaleFactor ;\n";
     // Hosts that send output ports only on request learn that the editor shows the meters.
     for (int i = 0; i < count; i++)
@@ -275,7 +277,7 @@ void LV2Description::WritePlugins(std::ostream& out) const
               << Quoted(SymbolFromName(ParamName(p))) << " ; ui:protocol ui:floatProtocol ] ;\n";
       }
     }
-    out << "  lv2:extensionData ui:idleInterface, ui:resize .\n";
+    out << "  lv2:extensionData ui:idleInterface" << (mPlug.GetHostResize() ? ", ui:resize" : "") << " .\n";
   }
 }
 
