@@ -58,18 +58,7 @@ bool ClapEditor::Open(std::string& error, double scale, const std::string& title
   }
   mWidth = static_cast<int>(w);
   mHeight = static_cast<int>(h);
-  const int screen = DefaultScreen(mDisplay);
-  XSetWindowAttributes attrs = {};
-  attrs.background_pixel = BlackPixel(mDisplay, screen);
-  attrs.event_mask = StructureNotifyMask | KeyPressMask;
-  mWindow = XCreateWindow(mDisplay, RootWindow(mDisplay, screen), x, y, w, h, 0, CopyFromParent, InputOutput,
-                          CopyFromParent, CWBackPixel | CWEventMask, &attrs);
-  XStoreName(mDisplay, mWindow, title.c_str());
-  Atom deleteAtom = XInternAtom(mDisplay, "WM_DELETE_WINDOW", False);
-  mDeleteAtom = deleteAtom;
-  XSetWMProtocols(mDisplay, mWindow, &deleteAtom, 1);
-  XMapWindow(mDisplay, mWindow);
-  XSync(mDisplay, False);
+  mWindow = CreateEditorWindow(mDisplay, x, y, mWidth, mHeight, title, mDeleteAtom);
 
   clap_window window{};
   window.api = CLAP_WINDOW_API_X11;
@@ -162,13 +151,8 @@ void ClapEditor::Closed(bool wasDestroyed)
 
 void ClapEditor::DrainWindowEvents()
 {
-  while (mDisplay && XPending(mDisplay) > 0)
-  {
-    XEvent e;
-    XNextEvent(mDisplay, &e);
-    if (e.type == ClientMessage && static_cast<unsigned long>(e.xclient.data.l[0]) == mDeleteAtom)
-      mClosed = true;
-  }
+  if (DrainEditorWindowEvents(mDisplay, mDeleteAtom))
+    mClosed = true;
 }
 
 bool ClapEditor::Run(double ms, const std::function<void()>& idle, double maxWaitMs)

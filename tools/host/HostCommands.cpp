@@ -841,6 +841,37 @@ private:
   size_t mEdits = 0;
 };
 
+// A quiet stereo tone (220 Hz) processed in real time while an editor runs, so meters move and latency changes
+// arrive: Pump processes every block due by now through process(in, out), which returns false to stop.
+class RealtimeTone
+{
+public:
+  static constexpr double kRate = 48000.0;
+  static constexpr int kBlock = 256;
+
+  template <class Process> bool Pump(Process&& process)
+  {
+    const double due = std::chrono::duration<double>(std::chrono::steady_clock::now() - mStart).count() * kRate;
+    while (static_cast<double>(mProcessed) + kBlock <= due)
+    {
+      for (int i = 0; i < kBlock; ++i, mPhase += 2.0 * M_PI * 220.0 / kRate)
+        mIn[0][static_cast<size_t>(i)] = mIn[1][static_cast<size_t>(i)] = static_cast<float>(0.25 * std::sin(mPhase));
+      if (!process(mInPtrs, mOutPtrs))
+        return false;
+      mProcessed += kBlock;
+    }
+    return true;
+  }
+
+private:
+  std::vector<std::vector<float>> mIn = std::vector<std::vector<float>>(2, std::vector<float>(kBlock));
+  std::vector<std::vector<float>> mOut = mIn;
+  std::vector<float*> mInPtrs{mIn[0].data(), mIn[1].data()}, mOutPtrs{mOut[0].data(), mOut[1].data()};
+  double mPhase = 0.0;
+  int64_t mProcessed = 0;
+  const std::chrono::steady_clock::time_point mStart = std::chrono::steady_clock::now();
+};
+
 // The CLAP plug-in's editor through its gui extension. Edits go to the plug-in's output events, which this host does
 // not read, so unlike VST3 they are not printed.
 // Runs an open editor window for the editor command: its first frames for the screenshot, then the time asked for
@@ -890,15 +921,9 @@ int RunClapEditor(const EditorOptions& o, std::ostream& out, std::ostream& err)
     out << "set " << shown << "\n";
   }
 
-  constexpr double kRate = 48000.0;
-  constexpr int kBlock = 256;
-  if (o.audio && !plug->Prepare(kRate, kBlock, 2, 0, false, error))
+  if (o.audio && !plug->Prepare(RealtimeTone::kRate, RealtimeTone::kBlock, 2, 0, false, error))
     return fail(error);
-  std::vector<std::vector<float>> in(2, std::vector<float>(kBlock)), outBuf(2, std::vector<float>(kBlock));
-  std::vector<float*> inPtrs{in[0].data(), in[1].data()}, outPtrs{outBuf[0].data(), outBuf[1].data()};
-  double phase = 0.0;
-  int64_t processed = 0;
-  const auto audioStart = std::chrono::steady_clock::now();
+  RealtimeTone tone;
 
   ClapEditor editor(*plug);
   if (!editor.Open(error, o.scale, "brevant-host: " + plug->Name()))
@@ -911,17 +936,8 @@ int RunClapEditor(const EditorOptions& o, std::ostream& out, std::ostream& err)
   auto idle = [&]
   {
     if (o.audio && !failed)
-    {
-      const double due = std::chrono::duration<double>(std::chrono::steady_clock::now() - audioStart).count() * kRate;
-      while (!failed && static_cast<double>(processed) + kBlock <= due)
-      {
-        for (int i = 0; i < kBlock; ++i, phase += 2.0 * M_PI * 220.0 / kRate)
-          in[0][static_cast<size_t>(i)] = in[1][static_cast<size_t>(i)] = static_cast<float>(0.25 * std::sin(phase));
-        failed = !plug->Process(kBlock, std::span<float* const>(inPtrs), std::span<float* const>(outPtrs),
-                                std::span<float* const>(), error);
-        processed += kBlock;
-      }
-    }
+      failed = !tone.Pump([&](std::vector<float*>& in, std::vector<float*>& outs)
+                          { return plug->Process(RealtimeTone::kBlock, in, outs, {}, error); });
     uint32_t latency = 0;
     if (plug->TakeLatencyChange(latency))
       out << "latency: " << latency << " samples\n";
@@ -966,15 +982,9 @@ int RunLV2Editor(const EditorOptions& o, std::ostream& out, std::ostream& err)
     out << "set " << shown << "\n";
   }
 
-  constexpr double kRate = 48000.0;
-  constexpr int kBlock = 256;
-  if (o.audio && !plug->Prepare(kRate, kBlock, 2, 0, false, error))
+  if (o.audio && !plug->Prepare(RealtimeTone::kRate, RealtimeTone::kBlock, 2, 0, false, error))
     return fail(error);
-  std::vector<std::vector<float>> in(2, std::vector<float>(kBlock)), outBuf(2, std::vector<float>(kBlock));
-  std::vector<float*> inPtrs{in[0].data(), in[1].data()}, outPtrs{outBuf[0].data(), outBuf[1].data()};
-  double phase = 0.0;
-  int64_t processed = 0;
-  const auto audioStart = std::chrono::steady_clock::now();
+  RealtimeTone tone;
 
   LV2Editor editor(*plug);
   if (!editor.Open(error, o.scale, "brevant-host: " + plug->Name()))
@@ -987,17 +997,8 @@ int RunLV2Editor(const EditorOptions& o, std::ostream& out, std::ostream& err)
   auto idle = [&]
   {
     if (o.audio && !failed)
-    {
-      const double due = std::chrono::duration<double>(std::chrono::steady_clock::now() - audioStart).count() * kRate;
-      while (!failed && static_cast<double>(processed) + kBlock <= due)
-      {
-        for (int i = 0; i < kBlock; ++i, phase += 2.0 * M_PI * 220.0 / kRate)
-          in[0][static_cast<size_t>(i)] = in[1][static_cast<size_t>(i)] = static_cast<float>(0.25 * std::sin(phase));
-        failed = !plug->Process(kBlock, std::span<float* const>(inPtrs), std::span<float* const>(outPtrs),
-                                std::span<float* const>(), error);
-        processed += kBlock;
-      }
-    }
+      failed = !tone.Pump([&](std::vector<float*>& in, std::vector<float*>& outs)
+                          { return plug->Process(RealtimeTone::kBlock, in, outs, {}, error); });
     uint32_t latency = 0;
     if (plug->TakeLatencyChange(latency))
       out << "latency: " << latency << " samples\n";
@@ -1046,20 +1047,14 @@ int RunEditor(const EditorOptions& o, std::ostream& out, std::ostream& err)
     return fail(error);
 
   // Audio, when asked for: a quiet stereo tone processed in real time, so meters move and latency changes arrive.
-  constexpr double kRate = 48000.0;
-  constexpr int kBlock = 256;
   if (o.audio)
   {
     if (!ArrangeVST3Buses(*plug, 2, 0, error))
       return fail(error);
-    if (!plug->Setup(kRate, kBlock, kSample32, kRealtime) || !plug->Start())
+    if (!plug->Setup(RealtimeTone::kRate, RealtimeTone::kBlock, kSample32, kRealtime) || !plug->Start())
       return fail(plug->LastError());
   }
-  std::vector<std::vector<float>> in(2, std::vector<float>(kBlock)), outBuf(2, std::vector<float>(kBlock));
-  std::vector<float*> inPtrs{in[0].data(), in[1].data()}, outPtrs{outBuf[0].data(), outBuf[1].data()};
-  double phase = 0.0;
-  int64_t processed = 0;
-  const auto audioStart = std::chrono::steady_clock::now();
+  RealtimeTone tone;
 
   HostEditor editor(*plug);
   if (!editor.Open(error, o.scale, "brevant-host: " + cls->name))
@@ -1073,16 +1068,11 @@ int RunEditor(const EditorOptions& o, std::ostream& out, std::ostream& err)
   auto idle = [&]
   {
     if (o.audio)
-    {
-      const double due = std::chrono::duration<double>(std::chrono::steady_clock::now() - audioStart).count() * kRate;
-      while (static_cast<double>(processed) + kBlock <= due)
-      {
-        for (int i = 0; i < kBlock; ++i, phase += 2.0 * M_PI * 220.0 / kRate)
-          in[0][static_cast<size_t>(i)] = in[1][static_cast<size_t>(i)] = static_cast<float>(0.25 * std::sin(phase));
-        plug->Process(kBlock, inPtrs, outPtrs);
-        processed += kBlock;
-      }
-    }
+      tone.Pump([&](std::vector<float*>& in, std::vector<float*>& outs)
+                {
+                  plug->Process(RealtimeTone::kBlock, in, outs);
+                  return true;
+                });
     printer.Print();
     for (; resizes < editor.ResizeRequests().size(); ++resizes)
     {

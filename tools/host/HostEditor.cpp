@@ -117,19 +117,7 @@ bool HostEditor::Open(std::string& error, double scale, const std::string& title
   }
   mWidth = rect.getWidth();
   mHeight = rect.getHeight();
-  const int screen = DefaultScreen(mDisplay);
-  XSetWindowAttributes attrs = {};
-  attrs.background_pixel = BlackPixel(mDisplay, screen);
-  attrs.event_mask = StructureNotifyMask | KeyPressMask;
-  mWindow = XCreateWindow(mDisplay, RootWindow(mDisplay, screen), x, y, static_cast<unsigned>(mWidth),
-                          static_cast<unsigned>(mHeight), 0, CopyFromParent, InputOutput, CopyFromParent,
-                          CWBackPixel | CWEventMask, &attrs);
-  XStoreName(mDisplay, mWindow, title.c_str());
-  Atom deleteAtom = XInternAtom(mDisplay, "WM_DELETE_WINDOW", False);
-  mDeleteAtom = deleteAtom;
-  XSetWMProtocols(mDisplay, mWindow, &deleteAtom, 1);
-  XMapWindow(mDisplay, mWindow);
-  XSync(mDisplay, False);
+  mWindow = CreateEditorWindow(mDisplay, x, y, mWidth, mHeight, title, mDeleteAtom);
 
   const auto start = std::chrono::steady_clock::now();
   const tresult attached =
@@ -284,6 +272,39 @@ bool CaptureWindow(Display* display, unsigned long window, std::vector<uint8_t>&
     }
   XDestroyImage(image);
   return true;
+}
+
+unsigned long CreateEditorWindow(Display* display, int x, int y, int width, int height, const std::string& title,
+                                 unsigned long& deleteAtom)
+{
+  const int screen = DefaultScreen(display);
+  XSetWindowAttributes attrs = {};
+  attrs.background_pixel = BlackPixel(display, screen);
+  attrs.event_mask = StructureNotifyMask | KeyPressMask;
+  const Window window =
+      XCreateWindow(display, RootWindow(display, screen), x, y, static_cast<unsigned>(std::max(width, 1)),
+                    static_cast<unsigned>(std::max(height, 1)), 0, CopyFromParent, InputOutput, CopyFromParent,
+                    CWBackPixel | CWEventMask, &attrs);
+  XStoreName(display, window, title.c_str());
+  Atom atom = XInternAtom(display, "WM_DELETE_WINDOW", False);
+  deleteAtom = atom;
+  XSetWMProtocols(display, window, &atom, 1);
+  XMapWindow(display, window);
+  XSync(display, False);
+  return window;
+}
+
+bool DrainEditorWindowEvents(Display* display, unsigned long deleteAtom)
+{
+  bool close = false;
+  while (display && XPending(display) > 0)
+  {
+    XEvent e;
+    XNextEvent(display, &e);
+    if (e.type == ClientMessage && static_cast<unsigned long>(e.xclient.data.l[0]) == deleteAtom)
+      close = true;
+  }
+  return close;
 }
 
 bool WriteWindowPNG(Display* display, unsigned long window, const std::string& path)

@@ -32,6 +32,12 @@ bool CaptureWindow(Display* display, unsigned long window, std::vector<uint8_t>&
 // The first child of a window (the plug-in's editor in the host's window), 0 when it has none.
 unsigned long FirstChildWindow(Display* display, unsigned long window);
 bool WriteWindowPNG(Display* display, unsigned long window, const std::string& path);
+// The host's top-level window for an editor, mapped, with the window manager's close button reported through
+// deleteAtom (WM_DELETE_WINDOW).
+unsigned long CreateEditorWindow(Display* display, int x, int y, int width, int height, const std::string& title,
+                                 unsigned long& deleteAtom);
+// Reads the events queued for the host's window; true when the window manager asked to close it.
+bool DrainEditorWindowEvents(Display* display, unsigned long deleteAtom);
 
 class HostEditor
 {

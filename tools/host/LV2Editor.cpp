@@ -122,19 +122,7 @@ bool LV2Editor::Open(std::string& error, double scale, const std::string& title,
   // The UI asks for its size through ui:resize once it is open; the window starts small until then.
   mWidth = 100;
   mHeight = 100;
-  const int screen = DefaultScreen(mDisplay);
-  XSetWindowAttributes attrs = {};
-  attrs.background_pixel = BlackPixel(mDisplay, screen);
-  attrs.event_mask = StructureNotifyMask | KeyPressMask;
-  mWindow = XCreateWindow(mDisplay, RootWindow(mDisplay, screen), x, y, static_cast<unsigned>(mWidth),
-                          static_cast<unsigned>(mHeight), 0, CopyFromParent, InputOutput, CopyFromParent,
-                          CWBackPixel | CWEventMask, &attrs);
-  XStoreName(mDisplay, mWindow, title.c_str());
-  Atom deleteAtom = XInternAtom(mDisplay, "WM_DELETE_WINDOW", False);
-  mDeleteAtom = deleteAtom;
-  XSetWMProtocols(mDisplay, mWindow, &deleteAtom, 1);
-  XMapWindow(mDisplay, mWindow);
-  XSync(mDisplay, False);
+  mWindow = CreateEditorWindow(mDisplay, x, y, mWidth, mHeight, title, mDeleteAtom);
   if (!Instantiate(reinterpret_cast<void*>(static_cast<uintptr_t>(mWindow)), scale, false, error))
   {
     Close();
@@ -232,13 +220,8 @@ void LV2Editor::ResizeWindow(int width, int height)
 
 void LV2Editor::DrainWindowEvents()
 {
-  while (mDisplay && XPending(mDisplay) > 0)
-  {
-    XEvent e;
-    XNextEvent(mDisplay, &e);
-    if (e.type == ClientMessage && static_cast<unsigned long>(e.xclient.data.l[0]) == mDeleteAtom)
-      mClosed = true;
-  }
+  if (DrainEditorWindowEvents(mDisplay, mDeleteAtom))
+    mClosed = true;
 }
 
 bool LV2Editor::Run(double ms, const std::function<void()>& idle, double maxWaitMs)
