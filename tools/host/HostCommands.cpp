@@ -901,7 +901,11 @@ bool RunEditorWindow(Editor& editor, const EditorOptions& o, const std::function
   return true;
 }
 
-int RunClapEditor(const EditorOptions& o, std::ostream& out, std::ostream& err)
+// A CLAP or LV2 editor in a window of ours: the CLAP gui on the plug-in's timers, the LV2 UI on idle calls (its
+// edits come back through write_function into the control ports the next block reads, and are printed as they
+// come). resizeLabel names the plug-in's resize request in the output.
+template <class Plug, class Editor>
+int RunFormatEditor(const EditorOptions& o, std::ostream& out, std::ostream& err, const char* resizeLabel)
 {
   auto fail = [&](const std::string& message)
   {
@@ -909,7 +913,7 @@ int RunClapEditor(const EditorOptions& o, std::ostream& out, std::ostream& err)
     return kExitFailure;
   };
   std::string error;
-  auto plug = HostedClap::Create(o.bundle, o.className, error);
+  auto plug = Plug::Create(o.bundle, o.className, error);
   if (!plug)
     return fail(error);
   out << "plug-in: " << Quote(plug->Name()) << " from " << plug->LibraryPath() << "\n";
@@ -925,68 +929,7 @@ int RunClapEditor(const EditorOptions& o, std::ostream& out, std::ostream& err)
     return fail(error);
   RealtimeTone tone;
 
-  ClapEditor editor(*plug);
-  if (!editor.Open(error, o.scale, "brevant-host: " + plug->Name()))
-    return fail(error);
-  out << "editor: " << editor.Width() << "x" << editor.Height() << "\n";
-  out.flush();
-
-  size_t resizes = 0;
-  bool failed = false;
-  auto idle = [&]
-  {
-    if (o.audio && !failed)
-      failed = !tone.Pump([&](std::vector<float*>& in, std::vector<float*>& outs)
-                          { return plug->Process(RealtimeTone::kBlock, in, outs, {}, error); });
-    uint32_t latency = 0;
-    if (plug->TakeLatencyChange(latency))
-      out << "latency: " << latency << " samples\n";
-    for (; resizes < editor.ResizeRequests().size(); ++resizes)
-    {
-      const auto& [w, h] = editor.ResizeRequests()[resizes];
-      out << "request_resize: " << w << "x" << h << " (window " << editor.Width() << "x" << editor.Height() << ")\n";
-    }
-    out.flush();
-  };
-
-  const bool shown = RunEditorWindow(editor, o, idle, out, error);
-  editor.Close();
-  if (!shown)
-    return fail(error);
-  if (o.audio)
-    plug->Stop();
-  if (failed)
-    return fail(error);
-  return kExitOk;
-}
-
-// The LV2 editor in a window of ours, driven by idle calls; its edits come back through write_function into the
-// control ports the next block reads, and are printed as they come.
-int RunLV2Editor(const EditorOptions& o, std::ostream& out, std::ostream& err)
-{
-  auto fail = [&](const std::string& message)
-  {
-    err << "brevant-host: " << message << "\n";
-    return kExitFailure;
-  };
-  std::string error;
-  auto plug = HostedLV2::Create(o.bundle, o.className, error);
-  if (!plug)
-    return fail(error);
-  out << "plug-in: " << Quote(plug->Name()) << " from " << plug->LibraryPath() << "\n";
-  for (const auto& [name, plain] : o.sets)
-  {
-    std::string shown;
-    if (!plug->SetParam(name, plain, shown, error))
-      return fail(error);
-    out << "set " << shown << "\n";
-  }
-
-  if (o.audio && !plug->Prepare(RealtimeTone::kRate, RealtimeTone::kBlock, 2, 0, false, error))
-    return fail(error);
-  RealtimeTone tone;
-
-  LV2Editor editor(*plug);
+  Editor editor(*plug);
   if (!editor.Open(error, o.scale, "brevant-host: " + plug->Name()))
     return fail(error);
   out << "editor: " << editor.Width() << "x" << editor.Height() << "\n";
@@ -1002,12 +945,15 @@ int RunLV2Editor(const EditorOptions& o, std::ostream& out, std::ostream& err)
     uint32_t latency = 0;
     if (plug->TakeLatencyChange(latency))
       out << "latency: " << latency << " samples\n";
-    for (; edits < editor.Edits().size(); ++edits)
-      out << editor.Edits()[edits] << "\n";
+    if constexpr (requires { editor.Edits(); })
+    {
+      for (; edits < editor.Edits().size(); ++edits)
+        out << editor.Edits()[edits] << "\n";
+    }
     for (; resizes < editor.ResizeRequests().size(); ++resizes)
     {
       const auto& [w, h] = editor.ResizeRequests()[resizes];
-      out << "ui:resize: " << w << "x" << h << "\n";
+      out << resizeLabel << ": " << w << "x" << h << " (window " << editor.Width() << "x" << editor.Height() << ")\n";
     }
     out.flush();
   };
@@ -1026,9 +972,9 @@ int RunLV2Editor(const EditorOptions& o, std::ostream& out, std::ostream& err)
 int RunEditor(const EditorOptions& o, std::ostream& out, std::ostream& err)
 {
   if (HostedEffect::IsClapPath(o.bundle))
-    return RunClapEditor(o, out, err);
+    return RunFormatEditor<HostedClap, ClapEditor>(o, out, err, "request_resize");
   if (HostedEffect::IsLV2Path(o.bundle))
-    return RunLV2Editor(o, out, err);
+    return RunFormatEditor<HostedLV2, LV2Editor>(o, out, err, "ui:resize");
   auto fail = [&](const std::string& message)
   {
     err << "brevant-host: " << message << "\n";
