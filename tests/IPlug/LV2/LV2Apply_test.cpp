@@ -12,6 +12,10 @@
 #include <string>
 #include <unistd.h>
 
+#ifndef LV2APPLY_ENV
+#define LV2APPLY_ENV ""
+#endif
+
 namespace
 {
 
@@ -100,7 +104,7 @@ protected:
     std::string error;
     const fs::path inFile = mDir / "in.wav", outFile = mDir / "out.wav";
     EXPECT_TRUE(brevant::host::WriteAudioFile(inFile, in, false, error)) << error;
-    std::string cmd = "LV2_PATH=" + (mDir / "lv2").string() + " " LV2APPLY " -i " + inFile.string() + " -o " +
+    std::string cmd = LV2APPLY_ENV " LV2_PATH=" + (mDir / "lv2").string() + " " LV2APPLY " -i " + inFile.string() + " -o " +
                       outFile.string();
     for (const auto& [symbol, value] : controls)
       cmd += " -c " + symbol + " " + std::to_string(value);

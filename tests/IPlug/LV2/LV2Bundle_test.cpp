@@ -68,7 +68,9 @@ TEST(LV2Bundle, EveryPortHasItsParametersRangeDefaultAndKind)
         continue;
       }
       EXPECT_TRUE(PortIs(w, p, port, LV2_CORE__InputPort));
-      EXPECT_EQ(lilv_node_as_string(lilv_port_get_name(p, port)), std::string(param.GetName()));
+      LilvNode* portName = lilv_port_get_name(p, port);
+      EXPECT_EQ(lilv_node_as_string(portName), std::string(param.GetName()));
+      lilv_node_free(portName);
       LilvNode *def = nullptr, *min = nullptr, *max = nullptr;
       lilv_port_get_range(p, port, &def, &min, &max);
       ASSERT_TRUE(def && min && max);
