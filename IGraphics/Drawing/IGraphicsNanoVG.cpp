@@ -59,6 +59,24 @@ NVGcolor NanoVGColor(const IColor& color, const IBlend* pBlend = nullptr)
   return c;
 }
 
+/** Whether the bound draw framebuffer (\p target, 0 for the window's) stores alpha; when unsure, it does. */
+bool TargetHasAlpha(GLint target)
+{
+  GLenum attachment = GL_COLOR_ATTACHMENT0;
+  if (target == 0)
+  {
+    GLint buffer = GL_BACK;
+    glGetIntegerv(GL_DRAW_BUFFER, &buffer);
+    attachment = buffer == GL_FRONT || buffer == GL_FRONT_LEFT ? GL_FRONT_LEFT : GL_BACK_LEFT;
+  }
+  while (glGetError() != GL_NO_ERROR)
+  {
+  }
+  GLint bits = 8;
+  glGetFramebufferAttachmentParameteriv(GL_DRAW_FRAMEBUFFER, attachment, GL_FRAMEBUFFER_ATTACHMENT_ALPHA_SIZE, &bits);
+  return glGetError() != GL_NO_ERROR || bits > 0;
+}
+
 /** The text after the last '.', or "". */
 const char* ExtensionOf(const char* name)
 {
@@ -223,8 +241,9 @@ void IGraphicsNanoVG::BeginFrame()
   nvgBeginFrame(mVG, static_cast<float>(WindowWidth()), static_cast<float>(WindowHeight()), GetScreenScale());
 }
 
-void IGraphicsNanoVG::BindDefaultTarget()
+void IGraphicsNanoVG::BindDefaultTarget(bool overwritten)
 {
+  (void)overwritten;
   nvgluBindFramebuffer(nullptr);
   glViewport(0, 0, static_cast<int>(static_cast<float>(WindowWidth()) * GetScreenScale()),
              static_cast<int>(static_cast<float>(WindowHeight()) * GetScreenScale()));
@@ -235,23 +254,29 @@ void IGraphicsNanoVG::EndFrame()
   if (mVG)
   {
     nvgEndFrame(mVG);
-    BindDefaultTarget();
     const float w = static_cast<float>(WindowWidth());
     const float h = static_cast<float>(WindowHeight());
-    if (mMainFrameBuffer && GetXTranslation() == 0.f && GetYTranslation() == 0.f)
+    const bool blit = mMainFrameBuffer && GetXTranslation() == 0.f && GetYTranslation() == 0.f;
+    BindDefaultTarget(blit);
+    if (blit)
     {
       // Pixel for pixel, a blit gives what drawing the framebuffer as an image over the target's opaque black
       // gives, at a fraction of its cost on a software renderer; alpha is made opaque as that drawing leaves it.
+      // The blit replaces every pixel, so the target was not cleared first.
       GLint target = 0;
       glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &target);
       glBindFramebuffer(GL_READ_FRAMEBUFFER, mMainFrameBuffer->fbo);
       glBlitFramebuffer(0, 0, mMainFBWidth, mMainFBHeight, 0, 0, mMainFBWidth, mMainFBHeight, GL_COLOR_BUFFER_BIT,
                         GL_NEAREST);
       glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(target));
-      glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
-      glClearColor(0.f, 0.f, 0.f, 1.f);
-      glClear(GL_COLOR_BUFFER_BIT);
-      glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+      // A masked clear is a full pass of its own on a software renderer: only a target that stores alpha needs it.
+      if (TargetHasAlpha(target))
+      {
+        glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
+        glClearColor(0.f, 0.f, 0.f, 1.f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+      }
     }
     else if (mMainFrameBuffer)
     {

@@ -131,8 +131,9 @@ public:
   static StaticStorage<IFontData>& FontCache();
 
 protected:
-  /** Binds the target the finished frame is copied to: the window's, or a headless platform's own. */
-  virtual void BindDefaultTarget();
+  /** Binds the target the finished frame is copied to: the window's, or a headless platform's own. Unless the copy
+      replaces every pixel (\p overwritten), the target starts opaque black. */
+  virtual void BindDefaultTarget(bool overwritten);
   /** Deletes a framebuffer now, or after the frame when one is being drawn. */
   void DeleteFBO(NVGLUframebuffer* pFBO);
 
