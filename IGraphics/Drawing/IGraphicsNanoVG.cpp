@@ -88,7 +88,7 @@ const char* ExtensionOf(const char* name)
 // --- Bitmap -------------------------------------------------------------------------------------
 
 IGraphicsNanoVG::Bitmap::Bitmap(NVGcontext* pVG, int image, int scale, float drawScale, bool shared)
-    : mVG(pVG), mImage(image), mShared(shared)
+    : mVG(pVG), mImage(image), mShared(shared), mPlain(!shared && pVG && image > 0)
 {
   int w = 0;
   int h = 0;
@@ -167,6 +167,8 @@ void IGraphicsNanoVG::OnViewInitialized(void* pContext)
     mVG = nvgCreateGL3(NVG_ANTIALIAS | NVG_STENCIL_STROKES);
   if (mVG)
   {
+    if (!mTexelDraw.IsReady())
+      mTexelDraw.Create();
     // Textures, render targets and the viewport each have a limit; the smallest bounds what can be drawn.
     GLint texture = 0, renderbuffer = 0, viewport[2] = {};
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &texture);
@@ -198,6 +200,7 @@ void IGraphicsNanoVG::OnViewDestroyed()
   mMainFrameBuffer = nullptr;
   mMainFBWidth = mMainFBHeight = 0;
   ClearFBOStack();
+  mTexelDraw.Destroy();
   if (mVG)
     nvgDeleteGL3(mVG);
   mVG = nullptr;
@@ -239,6 +242,7 @@ void IGraphicsNanoVG::BeginFrame()
   glViewport(0, 0, mMainFBWidth, mMainFBHeight);
   glClear(GL_STENCIL_BUFFER_BIT);
   nvgBeginFrame(mVG, static_cast<float>(WindowWidth()), static_cast<float>(WindowHeight()), GetScreenScale());
+  mDeviceClip = DeviceClip();
 }
 
 void IGraphicsNanoVG::BindDefaultTarget(bool overwritten)
@@ -345,6 +349,8 @@ void IGraphicsNanoVG::DrawBitmap(const IBitmap& bitmap, const IRECT& dest, int s
     DrawTiledBitmap(*static_cast<Bitmap*>(pAPIBitmap), dest, srcX, srcY, pBlend);
     return;
   }
+  if (DrawBitmapTexels(*static_cast<Bitmap*>(pAPIBitmap), dest, srcX, srcY, pBlend))
+    return;
   const int image = static_cast<Bitmap*>(pAPIBitmap)->GetImage();
   const float scale = static_cast<float>(pAPIBitmap->GetScale());
   const float s = 1.f / (scale * pAPIBitmap->GetDrawScale());
@@ -362,6 +368,64 @@ void IGraphicsNanoVG::DrawBitmap(const IBitmap& bitmap, const IRECT& dest, int s
   nvgFill(mVG);
   nvgGlobalCompositeOperation(mVG, NVG_SOURCE_OVER);
   nvgBeginPath(mVG);
+}
+
+bool IGraphicsNanoVG::DrawBitmapTexels(const Bitmap& bitmap, const IRECT& dest, int srcX, int srcY,
+                                       const IBlend* pBlend)
+{
+  if (!mTexelDraw.IsReady() || !bitmap.IsPlainImage() || !mInDraw || !mMainFrameBuffer || GetTopLayer())
+    return false;
+  if (pBlend && pBlend->mMethod != EBlend::kSrcOver)
+    return false;
+  if (mDeviceClip.set && !mDeviceClip.valid)
+    return false;
+  float xf[6] = {};
+  nvgCurrentTransform(mVG, xf);
+  if (xf[1] != 0.f || xf[2] != 0.f || xf[0] <= 0.f || xf[3] <= 0.f)
+    return false;
+  const double rx = static_cast<double>(mMainFBWidth) / static_cast<double>(WindowWidth());
+  const double ry = static_cast<double>(mMainFBHeight) / static_cast<double>(WindowHeight());
+  // Device pixels per texel: exactly one, else NanoVG's filtering has work to do.
+  const double s = 1.0 / (static_cast<double>(bitmap.GetScale()) * static_cast<double>(bitmap.GetDrawScale()));
+  if (std::abs(s * xf[0] * rx - 1.0) > 1e-6 || std::abs(s * xf[3] * ry - 1.0) > 1e-6)
+    return false;
+  // Everything on whole device pixels, else NanoVG's antialiased edges and scissor leave partial coverage.
+  auto whole = [](double v, int& out)
+  {
+    const double rounded = std::round(v);
+    if (std::abs(v - rounded) > 1e-3 || std::abs(rounded) > 1e8)
+      return false;
+    out = static_cast<int>(rounded);
+    return true;
+  };
+  auto toX = [&](double x) { return (xf[0] * x + xf[4]) * rx; };
+  auto toY = [&](double y) { return (xf[3] * y + xf[5]) * ry; };
+  int originX = 0, originY = 0, l = 0, t = 0, r = 0, b = 0;
+  if (!whole(toX(static_cast<double>(dest.L) - srcX), originX) ||
+      !whole(toY(static_cast<double>(dest.T) - srcY), originY) || !whole(toX(dest.L), l) || !whole(toY(dest.T), t) ||
+      !whole(toX(dest.R), r) || !whole(toY(dest.B), b))
+    return false;
+  if (mDeviceClip.set)
+  {
+    int cl = 0, ct = 0, cr = 0, cb = 0;
+    if (!whole(mDeviceClip.l, cl) || !whole(mDeviceClip.t, ct) || !whole(mDeviceClip.r, cr) ||
+        !whole(mDeviceClip.b, cb))
+      return false;
+    l = std::max(l, cl), t = std::max(t, ct), r = std::min(r, cr), b = std::min(b, cb);
+  }
+  l = std::max(l, 0), t = std::max(t, 0), r = std::min(r, mMainFBWidth), b = std::min(b, mMainFBHeight);
+
+  nvgBeginPath(mVG);
+  if (l >= r || t >= b)
+    return true;
+  int texW = 0, texH = 0;
+  nvgImageSize(mVG, bitmap.GetImage(), &texW, &texH);
+  // What NanoVG has queued is drawn first, to keep the order of drawing.
+  NVGparams* params = nvgInternalParams(mVG);
+  params->renderFlush(params->userPtr);
+  mTexelDraw.Draw(nvglImageHandleGL3(mVG, bitmap.GetImage()), texW, texH, originX, originY, l, t, r, b, mMainFBWidth,
+                  mMainFBHeight, BlendWeight(pBlend));
+  return true;
 }
 
 void IGraphicsNanoVG::DrawTiledBitmap(const Bitmap& bitmap, const IRECT& dest, int srcX, int srcY, const IBlend* pBlend)
@@ -518,8 +582,20 @@ void IGraphicsNanoVG::PathTransformSetMatrix(const IMatrix& m)
 
 void IGraphicsNanoVG::SetClipRegion(const IRECT& r)
 {
-  if (mVG)
-    nvgScissor(mVG, r.L, r.T, r.W(), r.H());
+  if (!mVG)
+    return;
+  nvgScissor(mVG, r.L, r.T, r.W(), r.H());
+  // NanoVG keeps the scissor in the space of the transform of this moment.
+  float xf[6] = {};
+  nvgCurrentTransform(mVG, xf);
+  const double rx = mMainFBWidth > 0 ? static_cast<double>(mMainFBWidth) / static_cast<double>(WindowWidth()) : 1.0;
+  const double ry = mMainFBHeight > 0 ? static_cast<double>(mMainFBHeight) / static_cast<double>(WindowHeight()) : 1.0;
+  mDeviceClip.set = true;
+  mDeviceClip.valid = xf[1] == 0.f && xf[2] == 0.f && xf[0] > 0.f && xf[3] > 0.f && r.W() >= 0.f && r.H() >= 0.f;
+  mDeviceClip.l = (xf[0] * static_cast<double>(r.L) + xf[4]) * rx;
+  mDeviceClip.r = (xf[0] * static_cast<double>(r.R) + xf[4]) * rx;
+  mDeviceClip.t = (xf[3] * static_cast<double>(r.T) + xf[5]) * ry;
+  mDeviceClip.b = (xf[3] * static_cast<double>(r.B) + xf[5]) * ry;
 }
 
 IColor IGraphicsNanoVG::GetPoint(int x, int y)
@@ -831,6 +907,7 @@ APIBitmap* IGraphicsNanoVG::CreateAPIBitmap(int width, int height, int scale, do
     nvgluBindFramebuffer(mMainFrameBuffer);
     glViewport(0, 0, mMainFBWidth, mMainFBHeight);
     nvgBeginFrame(mVG, static_cast<float>(WindowWidth()), static_cast<float>(WindowHeight()), GetScreenScale());
+    mDeviceClip = DeviceClip();
   }
   return pBitmap;
 }
