@@ -77,6 +77,51 @@ bool TargetHasAlpha(GLint target)
   return glGetError() != GL_NO_ERROR || bits > 0;
 }
 
+/** Whether glCopyImageSubData is there (GL 4.3, or its extension). */
+bool CanCopyImages()
+{
+  GLint major = 0, minor = 0;
+  glGetIntegerv(GL_MAJOR_VERSION, &major);
+  glGetIntegerv(GL_MINOR_VERSION, &minor);
+  if (major > 4 || (major == 4 && minor >= 3))
+    return true;
+  GLint count = 0;
+  glGetIntegerv(GL_NUM_EXTENSIONS, &count);
+  for (GLint i = 0; i < count; i++)
+    if (const char* name = reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, static_cast<GLuint>(i))))
+      if (std::strcmp(name, "GL_ARB_copy_image") == 0)
+        return true;
+  return false;
+}
+
+/** A texture of the w x h RGBA rows turned upside down when none is translucent, else 0. Same format as NanoVG's
+ *  textures and framebuffers, so that it copies into them texel for texel. */
+GLuint OpaqueCopyOf(const unsigned char* rgba, int w, int h)
+{
+  const size_t row = static_cast<size_t>(w) * 4;
+  const size_t size = row * static_cast<size_t>(h);
+  for (size_t i = 3; i < size; i += 4)
+    if (rgba[i] != 255)
+      return 0;
+  std::vector<unsigned char> flipped(size);
+  for (int y = 0; y < h; y++)
+    std::memcpy(&flipped[static_cast<size_t>(h - 1 - y) * row], rgba + static_cast<size_t>(y) * row, row);
+  GLint bound = 0, alignment = 4;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+  glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+  GLuint texture = 0;
+  glGenTextures(1, &texture);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, flipped.data());
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
+  return texture;
+}
+
 /** The text after the last '.', or "". */
 const char* ExtensionOf(const char* name)
 {
@@ -116,6 +161,8 @@ IGraphicsNanoVG::Bitmap::Bitmap(IGraphicsNanoVG* pGraphics, NVGcontext* pVG, int
 
 IGraphicsNanoVG::Bitmap::~Bitmap()
 {
+  if (mOpaqueCopy)
+    glDeleteTextures(1, &mOpaqueCopy);
   if (mShared)
     return;
   if (mFBO)
@@ -169,6 +216,7 @@ void IGraphicsNanoVG::OnViewInitialized(void* pContext)
   {
     if (!mTexelDraw.IsReady())
       mTexelDraw.Create();
+    mCanCopyImage = CanCopyImages();
     // Textures, render targets and the viewport each have a limit; the smallest bounds what can be drawn.
     GLint texture = 0, renderbuffer = 0, viewport[2] = {};
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &texture);
@@ -423,8 +471,17 @@ bool IGraphicsNanoVG::DrawBitmapTexels(const Bitmap& bitmap, const IRECT& dest, 
   // What NanoVG has queued is drawn first, to keep the order of drawing.
   NVGparams* params = nvgInternalParams(mVG);
   params->renderFlush(params->userPtr);
+  const float weight = BlendWeight(pBlend);
+  // Opaque texels at full weight composite to themselves: they are copied, from within the image.
+  if (bitmap.GetOpaqueCopy() && weight == 1.f && l - originX >= 0 && t - originY >= 0 && r - originX <= texW &&
+      b - originY <= texH)
+  {
+    glCopyImageSubData(bitmap.GetOpaqueCopy(), GL_TEXTURE_2D, 0, l - originX, texH - (b - originY), 0,
+                       mMainFrameBuffer->texture, GL_TEXTURE_2D, 0, l, mMainFBHeight - b, 0, r - l, b - t, 1);
+    return true;
+  }
   mTexelDraw.Draw(nvglImageHandleGL3(mVG, bitmap.GetImage()), texW, texH, originX, originY, l, t, r, b, mMainFBWidth,
-                  mMainFBHeight, BlendWeight(pBlend));
+                  mMainFBHeight, weight);
   return true;
 }
 
@@ -799,18 +856,21 @@ IGraphicsNanoVG::Bitmap* IGraphicsNanoVG::CreateImageBitmap(const char* path, co
   if (mTextureSizeLimit > 0)
     limit = std::min(limit, mTextureSizeLimit);
   Bitmap* pBitmap = nullptr;
-  if (w <= limit && h <= limit)
+  if (unsigned char* rgba = path ? nvgimage::DecodeFile(path, &w, &h) : nvgimage::DecodeMemory(bytes, dataSize, &w, &h))
   {
-    // Within the limit NanoVG loads it as it always has.
-    const int image =
-        path ? nvgCreateImage(mVG, path, 0) : nvgCreateImageMem(mVG, 0, const_cast<unsigned char*>(bytes), dataSize);
-    if (image > 0)
-      pBitmap = new Bitmap(mVG, image, scale, 1.f);
-  }
-  else if (unsigned char* rgba =
-               path ? nvgimage::DecodeFile(path, &w, &h) : nvgimage::DecodeMemory(bytes, dataSize, &w, &h))
-  {
-    pBitmap = CreateTiledBitmap(rgba, w, h, scale, nFrames, framesAreHorizontal);
+    if (w <= limit && h <= limit)
+    {
+      // Within the limit, one NanoVG image of the pixels its own loader would have decoded.
+      const int image = nvgCreateImageRGBA(mVG, w, h, 0, rgba);
+      if (image > 0)
+      {
+        pBitmap = new Bitmap(mVG, image, scale, 1.f);
+        if (mCanCopyImage)
+          pBitmap->SetOpaqueCopy(OpaqueCopyOf(rgba, w, h));
+      }
+    }
+    else
+      pBitmap = CreateTiledBitmap(rgba, w, h, scale, nFrames, framesAreHorizontal);
     nvgimage::Free(rgba);
   }
   DeactivateGLContext();

@@ -50,6 +50,10 @@ public:
     const std::vector<Tile>& GetTiles() const { return mTiles; }
     /** A single texture of straight (not premultiplied) RGBA rows from the top, as decoded from a file. */
     bool IsPlainImage() const { return mPlain; }
+    /** For an image without a translucent texel, a GL texture of its rows from the bottom (as a framebuffer's),
+     *  to be copied straight into the frame; 0 otherwise. */
+    unsigned GetOpaqueCopy() const { return mOpaqueCopy; }
+    void SetOpaqueCopy(unsigned texture) { mOpaqueCopy = texture; }
 
   private:
     IGraphicsNanoVG* mGraphics = nullptr;
@@ -58,6 +62,7 @@ public:
     int mImage = -1;
     bool mShared = false;
     bool mPlain = false;
+    unsigned mOpaqueCopy = 0;
     std::vector<Tile> mTiles;
   };
 
@@ -169,6 +174,7 @@ private:
   int mTextureSizeLimit = 0;
   bool mInDraw = false;
   TexelImageDraw mTexelDraw;
+  bool mCanCopyImage = false;
   /** The clip region NanoVG scissors to, in device pixels (valid unless NanoVG's transform then was turned). */
   struct DeviceClip
   {
