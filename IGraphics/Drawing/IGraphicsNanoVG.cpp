@@ -59,6 +59,69 @@ NVGcolor NanoVGColor(const IColor& color, const IBlend* pBlend = nullptr)
   return c;
 }
 
+/** Whether the bound draw framebuffer (\p target, 0 for the window's) stores alpha; when unsure, it does. */
+bool TargetHasAlpha(GLint target)
+{
+  GLenum attachment = GL_COLOR_ATTACHMENT0;
+  if (target == 0)
+  {
+    GLint buffer = GL_BACK;
+    glGetIntegerv(GL_DRAW_BUFFER, &buffer);
+    attachment = buffer == GL_FRONT || buffer == GL_FRONT_LEFT ? GL_FRONT_LEFT : GL_BACK_LEFT;
+  }
+  while (glGetError() != GL_NO_ERROR)
+  {
+  }
+  GLint bits = 8;
+  glGetFramebufferAttachmentParameteriv(GL_DRAW_FRAMEBUFFER, attachment, GL_FRAMEBUFFER_ATTACHMENT_ALPHA_SIZE, &bits);
+  return glGetError() != GL_NO_ERROR || bits > 0;
+}
+
+/** Whether glCopyImageSubData is there (GL 4.3, or its extension). */
+bool CanCopyImages()
+{
+  GLint major = 0, minor = 0;
+  glGetIntegerv(GL_MAJOR_VERSION, &major);
+  glGetIntegerv(GL_MINOR_VERSION, &minor);
+  if (major > 4 || (major == 4 && minor >= 3))
+    return true;
+  GLint count = 0;
+  glGetIntegerv(GL_NUM_EXTENSIONS, &count);
+  for (GLint i = 0; i < count; i++)
+    if (const char* name = reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, static_cast<GLuint>(i))))
+      if (std::strcmp(name, "GL_ARB_copy_image") == 0)
+        return true;
+  return false;
+}
+
+/** A texture of the w x h RGBA rows turned upside down when none is translucent, else 0. Same format as NanoVG's
+ *  textures and framebuffers, so that it copies into them texel for texel. */
+GLuint OpaqueCopyOf(const unsigned char* rgba, int w, int h)
+{
+  const size_t row = static_cast<size_t>(w) * 4;
+  const size_t size = row * static_cast<size_t>(h);
+  for (size_t i = 3; i < size; i += 4)
+    if (rgba[i] != 255)
+      return 0;
+  std::vector<unsigned char> flipped(size);
+  for (int y = 0; y < h; y++)
+    std::memcpy(&flipped[static_cast<size_t>(h - 1 - y) * row], rgba + static_cast<size_t>(y) * row, row);
+  GLint bound = 0, alignment = 4;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+  glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+  GLuint texture = 0;
+  glGenTextures(1, &texture);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, flipped.data());
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
+  return texture;
+}
+
 /** The text after the last '.', or "". */
 const char* ExtensionOf(const char* name)
 {
@@ -70,7 +133,7 @@ const char* ExtensionOf(const char* name)
 // --- Bitmap -------------------------------------------------------------------------------------
 
 IGraphicsNanoVG::Bitmap::Bitmap(NVGcontext* pVG, int image, int scale, float drawScale, bool shared)
-    : mVG(pVG), mImage(image), mShared(shared)
+    : mVG(pVG), mImage(image), mShared(shared), mPlain(!shared && pVG && image > 0)
 {
   int w = 0;
   int h = 0;
@@ -98,6 +161,8 @@ IGraphicsNanoVG::Bitmap::Bitmap(IGraphicsNanoVG* pGraphics, NVGcontext* pVG, int
 
 IGraphicsNanoVG::Bitmap::~Bitmap()
 {
+  if (mOpaqueCopy)
+    glDeleteTextures(1, &mOpaqueCopy);
   if (mShared)
     return;
   if (mFBO)
@@ -149,6 +214,9 @@ void IGraphicsNanoVG::OnViewInitialized(void* pContext)
     mVG = nvgCreateGL3(NVG_ANTIALIAS | NVG_STENCIL_STROKES);
   if (mVG)
   {
+    if (!mTexelDraw.IsReady())
+      mTexelDraw.Create();
+    mCanCopyImage = CanCopyImages();
     // Textures, render targets and the viewport each have a limit; the smallest bounds what can be drawn.
     GLint texture = 0, renderbuffer = 0, viewport[2] = {};
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &texture);
@@ -180,6 +248,7 @@ void IGraphicsNanoVG::OnViewDestroyed()
   mMainFrameBuffer = nullptr;
   mMainFBWidth = mMainFBHeight = 0;
   ClearFBOStack();
+  mTexelDraw.Destroy();
   if (mVG)
     nvgDeleteGL3(mVG);
   mVG = nullptr;
@@ -221,10 +290,12 @@ void IGraphicsNanoVG::BeginFrame()
   glViewport(0, 0, mMainFBWidth, mMainFBHeight);
   glClear(GL_STENCIL_BUFFER_BIT);
   nvgBeginFrame(mVG, static_cast<float>(WindowWidth()), static_cast<float>(WindowHeight()), GetScreenScale());
+  mDeviceClip = DeviceClip();
 }
 
-void IGraphicsNanoVG::BindDefaultTarget()
+void IGraphicsNanoVG::BindDefaultTarget(bool overwritten)
 {
+  (void)overwritten;
   nvgluBindFramebuffer(nullptr);
   glViewport(0, 0, static_cast<int>(static_cast<float>(WindowWidth()) * GetScreenScale()),
              static_cast<int>(static_cast<float>(WindowHeight()) * GetScreenScale()));
@@ -235,23 +306,29 @@ void IGraphicsNanoVG::EndFrame()
   if (mVG)
   {
     nvgEndFrame(mVG);
-    BindDefaultTarget();
     const float w = static_cast<float>(WindowWidth());
     const float h = static_cast<float>(WindowHeight());
-    if (mMainFrameBuffer && GetXTranslation() == 0.f && GetYTranslation() == 0.f)
+    const bool blit = mMainFrameBuffer && GetXTranslation() == 0.f && GetYTranslation() == 0.f;
+    BindDefaultTarget(blit);
+    if (blit)
     {
       // Pixel for pixel, a blit gives what drawing the framebuffer as an image over the target's opaque black
       // gives, at a fraction of its cost on a software renderer; alpha is made opaque as that drawing leaves it.
+      // The blit replaces every pixel, so the target was not cleared first.
       GLint target = 0;
       glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &target);
       glBindFramebuffer(GL_READ_FRAMEBUFFER, mMainFrameBuffer->fbo);
       glBlitFramebuffer(0, 0, mMainFBWidth, mMainFBHeight, 0, 0, mMainFBWidth, mMainFBHeight, GL_COLOR_BUFFER_BIT,
                         GL_NEAREST);
       glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(target));
-      glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
-      glClearColor(0.f, 0.f, 0.f, 1.f);
-      glClear(GL_COLOR_BUFFER_BIT);
-      glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+      // A masked clear is a full pass of its own on a software renderer: only a target that stores alpha needs it.
+      if (TargetHasAlpha(target))
+      {
+        glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
+        glClearColor(0.f, 0.f, 0.f, 1.f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+      }
     }
     else if (mMainFrameBuffer)
     {
@@ -320,6 +397,8 @@ void IGraphicsNanoVG::DrawBitmap(const IBitmap& bitmap, const IRECT& dest, int s
     DrawTiledBitmap(*static_cast<Bitmap*>(pAPIBitmap), dest, srcX, srcY, pBlend);
     return;
   }
+  if (DrawBitmapTexels(*static_cast<Bitmap*>(pAPIBitmap), dest, srcX, srcY, pBlend))
+    return;
   const int image = static_cast<Bitmap*>(pAPIBitmap)->GetImage();
   const float scale = static_cast<float>(pAPIBitmap->GetScale());
   const float s = 1.f / (scale * pAPIBitmap->GetDrawScale());
@@ -337,6 +416,73 @@ void IGraphicsNanoVG::DrawBitmap(const IBitmap& bitmap, const IRECT& dest, int s
   nvgFill(mVG);
   nvgGlobalCompositeOperation(mVG, NVG_SOURCE_OVER);
   nvgBeginPath(mVG);
+}
+
+bool IGraphicsNanoVG::DrawBitmapTexels(const Bitmap& bitmap, const IRECT& dest, int srcX, int srcY,
+                                       const IBlend* pBlend)
+{
+  if (!mTexelDraw.IsReady() || !bitmap.IsPlainImage() || !mInDraw || !mMainFrameBuffer || GetTopLayer())
+    return false;
+  if (pBlend && pBlend->mMethod != EBlend::kSrcOver)
+    return false;
+  if (mDeviceClip.set && !mDeviceClip.valid)
+    return false;
+  float xf[6] = {};
+  nvgCurrentTransform(mVG, xf);
+  if (xf[1] != 0.f || xf[2] != 0.f || xf[0] <= 0.f || xf[3] <= 0.f)
+    return false;
+  const double rx = static_cast<double>(mMainFBWidth) / static_cast<double>(WindowWidth());
+  const double ry = static_cast<double>(mMainFBHeight) / static_cast<double>(WindowHeight());
+  // Device pixels per texel: exactly one, else NanoVG's filtering has work to do.
+  const double s = 1.0 / (static_cast<double>(bitmap.GetScale()) * static_cast<double>(bitmap.GetDrawScale()));
+  if (std::abs(s * xf[0] * rx - 1.0) > 1e-6 || std::abs(s * xf[3] * ry - 1.0) > 1e-6)
+    return false;
+  // Everything on whole device pixels, else NanoVG's antialiased edges and scissor leave partial coverage.
+  auto whole = [](double v, int& out)
+  {
+    const double rounded = std::round(v);
+    if (std::abs(v - rounded) > 1e-3 || std::abs(rounded) > 1e8)
+      return false;
+    out = static_cast<int>(rounded);
+    return true;
+  };
+  auto toX = [&](double x) { return (xf[0] * x + xf[4]) * rx; };
+  auto toY = [&](double y) { return (xf[3] * y + xf[5]) * ry; };
+  int originX = 0, originY = 0, l = 0, t = 0, r = 0, b = 0;
+  if (!whole(toX(static_cast<double>(dest.L) - srcX), originX) ||
+      !whole(toY(static_cast<double>(dest.T) - srcY), originY) || !whole(toX(dest.L), l) || !whole(toY(dest.T), t) ||
+      !whole(toX(dest.R), r) || !whole(toY(dest.B), b))
+    return false;
+  if (mDeviceClip.set)
+  {
+    int cl = 0, ct = 0, cr = 0, cb = 0;
+    if (!whole(mDeviceClip.l, cl) || !whole(mDeviceClip.t, ct) || !whole(mDeviceClip.r, cr) ||
+        !whole(mDeviceClip.b, cb))
+      return false;
+    l = std::max(l, cl), t = std::max(t, ct), r = std::min(r, cr), b = std::min(b, cb);
+  }
+  l = std::max(l, 0), t = std::max(t, 0), r = std::min(r, mMainFBWidth), b = std::min(b, mMainFBHeight);
+
+  nvgBeginPath(mVG);
+  if (l >= r || t >= b)
+    return true;
+  int texW = 0, texH = 0;
+  nvgImageSize(mVG, bitmap.GetImage(), &texW, &texH);
+  // What NanoVG has queued is drawn first, to keep the order of drawing.
+  NVGparams* params = nvgInternalParams(mVG);
+  params->renderFlush(params->userPtr);
+  const float weight = BlendWeight(pBlend);
+  // Opaque texels at full weight composite to themselves: they are copied, from within the image.
+  if (bitmap.GetOpaqueCopy() && weight == 1.f && l - originX >= 0 && t - originY >= 0 && r - originX <= texW &&
+      b - originY <= texH)
+  {
+    glCopyImageSubData(bitmap.GetOpaqueCopy(), GL_TEXTURE_2D, 0, l - originX, texH - (b - originY), 0,
+                       mMainFrameBuffer->texture, GL_TEXTURE_2D, 0, l, mMainFBHeight - b, 0, r - l, b - t, 1);
+    return true;
+  }
+  mTexelDraw.Draw(nvglImageHandleGL3(mVG, bitmap.GetImage()), texW, texH, originX, originY, l, t, r, b, mMainFBWidth,
+                  mMainFBHeight, weight);
+  return true;
 }
 
 void IGraphicsNanoVG::DrawTiledBitmap(const Bitmap& bitmap, const IRECT& dest, int srcX, int srcY, const IBlend* pBlend)
@@ -493,8 +639,20 @@ void IGraphicsNanoVG::PathTransformSetMatrix(const IMatrix& m)
 
 void IGraphicsNanoVG::SetClipRegion(const IRECT& r)
 {
-  if (mVG)
-    nvgScissor(mVG, r.L, r.T, r.W(), r.H());
+  if (!mVG)
+    return;
+  nvgScissor(mVG, r.L, r.T, r.W(), r.H());
+  // NanoVG keeps the scissor in the space of the transform of this moment.
+  float xf[6] = {};
+  nvgCurrentTransform(mVG, xf);
+  const double rx = mMainFBWidth > 0 ? static_cast<double>(mMainFBWidth) / static_cast<double>(WindowWidth()) : 1.0;
+  const double ry = mMainFBHeight > 0 ? static_cast<double>(mMainFBHeight) / static_cast<double>(WindowHeight()) : 1.0;
+  mDeviceClip.set = true;
+  mDeviceClip.valid = xf[1] == 0.f && xf[2] == 0.f && xf[0] > 0.f && xf[3] > 0.f && r.W() >= 0.f && r.H() >= 0.f;
+  mDeviceClip.l = (xf[0] * static_cast<double>(r.L) + xf[4]) * rx;
+  mDeviceClip.r = (xf[0] * static_cast<double>(r.R) + xf[4]) * rx;
+  mDeviceClip.t = (xf[3] * static_cast<double>(r.T) + xf[5]) * ry;
+  mDeviceClip.b = (xf[3] * static_cast<double>(r.B) + xf[5]) * ry;
 }
 
 IColor IGraphicsNanoVG::GetPoint(int x, int y)
@@ -698,18 +856,21 @@ IGraphicsNanoVG::Bitmap* IGraphicsNanoVG::CreateImageBitmap(const char* path, co
   if (mTextureSizeLimit > 0)
     limit = std::min(limit, mTextureSizeLimit);
   Bitmap* pBitmap = nullptr;
-  if (w <= limit && h <= limit)
+  if (unsigned char* rgba = path ? nvgimage::DecodeFile(path, &w, &h) : nvgimage::DecodeMemory(bytes, dataSize, &w, &h))
   {
-    // Within the limit NanoVG loads it as it always has.
-    const int image =
-        path ? nvgCreateImage(mVG, path, 0) : nvgCreateImageMem(mVG, 0, const_cast<unsigned char*>(bytes), dataSize);
-    if (image > 0)
-      pBitmap = new Bitmap(mVG, image, scale, 1.f);
-  }
-  else if (unsigned char* rgba =
-               path ? nvgimage::DecodeFile(path, &w, &h) : nvgimage::DecodeMemory(bytes, dataSize, &w, &h))
-  {
-    pBitmap = CreateTiledBitmap(rgba, w, h, scale, nFrames, framesAreHorizontal);
+    if (w <= limit && h <= limit)
+    {
+      // Within the limit, one NanoVG image of the pixels its own loader would have decoded.
+      const int image = nvgCreateImageRGBA(mVG, w, h, 0, rgba);
+      if (image > 0)
+      {
+        pBitmap = new Bitmap(mVG, image, scale, 1.f);
+        if (mCanCopyImage)
+          pBitmap->SetOpaqueCopy(OpaqueCopyOf(rgba, w, h));
+      }
+    }
+    else
+      pBitmap = CreateTiledBitmap(rgba, w, h, scale, nFrames, framesAreHorizontal);
     nvgimage::Free(rgba);
   }
   DeactivateGLContext();
@@ -806,6 +967,7 @@ APIBitmap* IGraphicsNanoVG::CreateAPIBitmap(int width, int height, int scale, do
     nvgluBindFramebuffer(mMainFrameBuffer);
     glViewport(0, 0, mMainFBWidth, mMainFBHeight);
     nvgBeginFrame(mVG, static_cast<float>(WindowWidth()), static_cast<float>(WindowHeight()), GetScreenScale());
+    mDeviceClip = DeviceClip();
   }
   return pBitmap;
 }

@@ -4,6 +4,7 @@
 // it to the window's target, so regions that are not dirty keep the pixels of earlier frames.
 
 #include "IGraphics.h"
+#include "TexelImageDraw.h"
 #include "mutex.h"
 
 #include <deque>
@@ -47,6 +48,12 @@ public:
     NVGLUframebuffer* GetFBO() const { return mFBO; }
     /** Empty unless the image is split. */
     const std::vector<Tile>& GetTiles() const { return mTiles; }
+    /** A single texture of straight (not premultiplied) RGBA rows from the top, as decoded from a file. */
+    bool IsPlainImage() const { return mPlain; }
+    /** For an image without a translucent texel, a GL texture of its rows from the bottom (as a framebuffer's),
+     *  to be copied straight into the frame; 0 otherwise. */
+    unsigned GetOpaqueCopy() const { return mOpaqueCopy; }
+    void SetOpaqueCopy(unsigned texture) { mOpaqueCopy = texture; }
 
   private:
     IGraphicsNanoVG* mGraphics = nullptr;
@@ -54,6 +61,8 @@ public:
     NVGLUframebuffer* mFBO = nullptr;
     int mImage = -1;
     bool mShared = false;
+    bool mPlain = false;
+    unsigned mOpaqueCopy = 0;
     std::vector<Tile> mTiles;
   };
 
@@ -131,8 +140,9 @@ public:
   static StaticStorage<IFontData>& FontCache();
 
 protected:
-  /** Binds the target the finished frame is copied to: the window's, or a headless platform's own. */
-  virtual void BindDefaultTarget();
+  /** Binds the target the finished frame is copied to: the window's, or a headless platform's own. Unless the copy
+      replaces every pixel (\p overwritten), the target starts opaque black. */
+  virtual void BindDefaultTarget(bool overwritten);
   /** Deletes a framebuffer now, or after the frame when one is being drawn. */
   void DeleteFBO(NVGLUframebuffer* pFBO);
 
@@ -152,6 +162,9 @@ private:
                              int nFrames, bool framesAreHorizontal);
   Bitmap* CreateTiledBitmap(const unsigned char* rgba, int w, int h, int scale, int nFrames, bool framesAreHorizontal);
   void DrawTiledBitmap(const Bitmap& bitmap, const IRECT& dest, int srcX, int srcY, const IBlend* pBlend);
+  /** Draws a bitmap whose texels land one to one on whole device pixels of the main framebuffer without NanoVG's
+   *  general shader; false (nothing drawn) for any other case. */
+  bool DrawBitmapTexels(const Bitmap& bitmap, const IRECT& dest, int srcX, int srcY, const IBlend* pBlend);
 
   NVGcontext* mVG = nullptr;
   NVGLUframebuffer* mMainFrameBuffer = nullptr;
@@ -160,6 +173,15 @@ private:
   int mMaxTextureSize = 0;
   int mTextureSizeLimit = 0;
   bool mInDraw = false;
+  TexelImageDraw mTexelDraw;
+  bool mCanCopyImage = false;
+  /** The clip region NanoVG scissors to, in device pixels (valid unless NanoVG's transform then was turned). */
+  struct DeviceClip
+  {
+    double l = 0.0, t = 0.0, r = 0.0, b = 0.0;
+    bool set = false;
+    bool valid = true;
+  } mDeviceClip;
   WDL_Mutex mFBOMutex;
   std::deque<NVGLUframebuffer*> mFBOStack;
   StaticStorage<APIBitmap> mBitmapCache;

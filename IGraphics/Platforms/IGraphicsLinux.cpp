@@ -304,12 +304,12 @@ void IGraphicsLinux::DrawResize()
   DeactivateGLContext();
 }
 
-void IGraphicsLinux::BindDefaultTarget()
+void IGraphicsLinux::BindDefaultTarget(bool overwritten)
 {
   const int w = static_cast<int>(static_cast<float>(WindowWidth()) * GetScreenScale());
   const int h = static_cast<int>(static_cast<float>(WindowHeight()) * GetScreenScale());
   if (mSurface)
-    mSurface->BindTarget(w, h);
+    mSurface->BindTarget(w, h, !overwritten);
 }
 
 bool IGraphicsLinux::OnFrameTick()

@@ -111,7 +111,7 @@ public:
   static int GetXErrorCount();
 
 protected:
-  void BindDefaultTarget() override;
+  void BindDefaultTarget(bool overwritten) override;
   /** Attaches a surface (headless or window) and creates the drawing context on it. */
   bool AttachSurface(std::unique_ptr<LinuxGLSurface> surface, float screenScale);
   /** Destroys the drawing context and the surface. */

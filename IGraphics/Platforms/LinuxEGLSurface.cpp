@@ -136,7 +136,7 @@ void LinuxEGLSurface::DeleteTarget()
   mWidth = mHeight = 0;
 }
 
-void LinuxEGLSurface::BindTarget(int width, int height)
+void LinuxEGLSurface::BindTarget(int width, int height, bool clear)
 {
   width = width > 0 ? width : 1;
   height = height > 0 ? height : 1;
@@ -146,8 +146,9 @@ void LinuxEGLSurface::BindTarget(int width, int height)
     glGenFramebuffers(1, &mFBO);
     glGenRenderbuffers(1, &mColorRB);
     glGenRenderbuffers(1, &mStencilRB);
+    // No alpha, as a window has none: it reads back opaque, and a frame needs no pass to make it so.
     glBindRenderbuffer(GL_RENDERBUFFER, mColorRB);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGB8, width, height);
     glBindRenderbuffer(GL_RENDERBUFFER, mStencilRB);
     glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
     glBindRenderbuffer(GL_RENDERBUFFER, 0);
@@ -159,6 +160,8 @@ void LinuxEGLSurface::BindTarget(int width, int height)
   }
   glBindFramebuffer(GL_FRAMEBUFFER, mFBO);
   glViewport(0, 0, width, height);
+  if (!clear)
+    return;
   glClearColor(0.f, 0.f, 0.f, 1.f);
   glClearStencil(0);
   glClear(GL_COLOR_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);

@@ -18,7 +18,7 @@ public:
 
   bool MakeCurrent() override;
   void ReleaseCurrent() override;
-  void BindTarget(int width, int height) override;
+  void BindTarget(int width, int height, bool clear) override;
   bool ReadPixels(std::vector<uint8_t>& rgba, int& width, int& height) override;
 
   /** The GL renderer's name (for diagnostics: "llvmpipe ..." on machines without a GPU). */

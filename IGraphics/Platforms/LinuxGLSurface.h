@@ -18,8 +18,9 @@ public:
   virtual bool MakeCurrent() = 0;
   /** Undoes the matching MakeCurrent; the outermost restores the context that was current before. */
   virtual void ReleaseCurrent() = 0;
-  /** Binds the frame's final target of width x height device pixels and sets the viewport. */
-  virtual void BindTarget(int width, int height) = 0;
+  /** Binds the frame's final target of width x height device pixels and sets the viewport; with \p clear, its
+      colour becomes opaque black and its stencil zero. */
+  virtual void BindTarget(int width, int height, bool clear) = 0;
   /** Shows the frame just copied to the target (a buffer swap for a window; nothing headless). */
   virtual void Present() {}
   /** Reads the target back as top-down RGBA rows; the context must be current. */

@@ -201,10 +201,12 @@ void LinuxGLXSurface::ReleaseCurrent()
     glXMakeCurrent(mDisplay, None, nullptr);
 }
 
-void LinuxGLXSurface::BindTarget(int width, int height)
+void LinuxGLXSurface::BindTarget(int width, int height, bool clear)
 {
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
   glViewport(0, 0, width > 0 ? width : 1, height > 0 ? height : 1);
+  if (!clear)
+    return;
   glClearColor(0.f, 0.f, 0.f, 1.f);
   glClearStencil(0);
   glClear(GL_COLOR_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);

@@ -23,7 +23,7 @@ public:
 
   bool MakeCurrent() override;
   void ReleaseCurrent() override;
-  void BindTarget(int width, int height) override;
+  void BindTarget(int width, int height, bool clear) override;
   void Present() override;
   /** The window's contents as the X server holds them (XGetImage); needs no GL. */
   bool ReadPixels(std::vector<uint8_t>& rgba, int& width, int& height) override;

@@ -198,7 +198,8 @@ TEST_F(EditorX11, AKnobFollowsThePointersTravelWhetherItMovesAbsolutelyOrRelativ
   auto drag = [&](const std::string& moves)
   {
     mPlug->Controller()->setParamNormalized(param->id, param->defaultNormalized);
-    editor.Run(100);
+    // Presses at one spot closer than the double-click time would reset the knob instead.
+    editor.Run(500);
     x11test::XdoLive(editor.ChildWindow(), press + moves + "mouseup 1", [&] { editor.Run(10); });
     editor.Run(200);
     return mPlug->GetParamNormalized(param->id);

@@ -99,6 +99,71 @@ TEST(NanoVGBitmaps, BlendWeightScalesAlphaAndBlendModesComposite)
   EXPECT_TRUE(Same(ed.At(25, 10), Pixel{0, 0, 0, 255}));
 }
 
+// A bitmap on whole device pixels is drawn without NanoVG's shader (an opaque one is copied); split into tiles it
+// is drawn through NanoVG. The two frames must agree to the bit wherever the bitmap is clipped, weighted, repeated
+// at its edge and drawn between NanoVG's own shapes.
+TEST(NanoVGBitmaps, WholePixelBitmapsDrawAsNanoVGDrawsThemInOrderAndWithinTheClip)
+{
+  TempDir dir;
+  auto colour = [](int size)
+  {
+    return [size](int x, int y)
+    {
+      const int k = 240 / size;
+      return Pixel{x * k, y * k, 255 - x * k, 255 - (x + y) * 120 / size};
+    };
+  };
+  WritePNG(dir / "pic.png", 24, 24, colour(24));
+  WritePNG(dir / "pic@2x.png", 48, 48, colour(48));
+  auto opaque = [](int size) {
+    return [size](int x, int y) { return Pixel{x * 250 / size, 90, y * 250 / size, 255}; };
+  };
+  WritePNG(dir / "opaque.png", 20, 20, opaque(20));
+  WritePNG(dir / "opaque@2x.png", 40, 40, opaque(40));
+  const IBlend half(EBlend::kSrcOver, 0.5f);
+  for (float screenScale : {1.f, 2.f})
+  {
+    std::vector<uint8_t> frames[2];
+    for (int split = 0; split < 2; split++)
+    {
+      HeadlessEditor ed(48, 32, screenScale);
+      ASSERT_TRUE(ed.IsOpen());
+      if (split)
+        ed.G().LimitTextureSize(16);
+      IBitmap pic = ed.G().LoadBitmap((dir / "pic.png").c_str());
+      IBitmap solid = ed.G().LoadBitmap((dir / "opaque.png").c_str());
+      ASSERT_TRUE(pic.IsValid() && solid.IsValid());
+      ed.G().AttachControl(new DrawFuncControl(ed.G().GetBounds(), [](IGraphics& g, const IRECT& r)
+                                               { g.FillRect(IColor(255, 30, 60, 200), r); }));
+      // Its clip stops the first bitmap at x = 21 and y = 21 (the control's bounds, padded to whole pixels).
+      ed.G().AttachControl(new DrawFuncControl(IRECT(2, 2, 20, 20),
+                                               [&](IGraphics& g, const IRECT&)
+                                               {
+                                                 g.DrawBitmap(solid, IRECT(-4, -4, 16, 16), 0, 0);
+                                                 g.DrawBitmap(pic, IRECT(4, 4, 28, 28), 0, 0);
+                                                 g.FillRect(IColor(128, 0, 255, 0), IRECT(10, 10, 16, 16));
+                                               }));
+      ed.G().AttachControl(new DrawFuncControl(IRECT(22, 1, 47, 31),
+                                               [&](IGraphics& g, const IRECT&)
+                                               {
+                                                 g.FillRect(IColor(255, 200, 20, 20), IRECT(23, 2, 30, 30));
+                                                 // Taller than the image: its last row repeats.
+                                                 g.DrawBitmap(pic, IRECT(24, 2, 36, 30), 6, 0);
+                                                 g.DrawBitmap(pic, IRECT(34, 4, 46, 16), 0, 8, &half);
+                                                 g.DrawBitmap(solid, IRECT(36, 18, 56, 38), 0, 0);
+                                                 g.DrawBitmap(solid, IRECT(24, 24, 32, 32), 0, 0, &half);
+                                               }));
+      ASSERT_TRUE(ed.Frame());
+      const int s = static_cast<int>(screenScale);
+      EXPECT_TRUE(Same(ed.At(22 * s, 22 * s), Pixel{30, 60, 200, 255})) << "outside the clip";
+      EXPECT_FALSE(Same(ed.At(8 * s, 8 * s), Pixel{30, 60, 200, 255}, 10)) << "the bitmap is drawn";
+      int w = 0, h = 0;
+      ASSERT_TRUE(ed.G().ReadFramePixels(frames[split], w, h));
+    }
+    EXPECT_TRUE(frames[0] == frames[1]) << "on a " << screenScale << "x screen";
+  }
+}
+
 TEST(NanoVGBitmaps, ScaleVariantIsChosenForTheScreenAndA1xFileIsMagnified)
 {
   TempDir dir;
