@@ -179,4 +179,37 @@ void IPlugAPIBase::OnTimer(Timer& timer)
   OnIdle();
 }
 
+bool IPlugAPIBase::OpenHeadlessEditor(float scale)
+{
+  if (!HasUI() || GetUI() || !std::isfinite(scale) || scale <= 0.f)
+    return false;
+  // The scale before the window opens, so that it opens at that size; again once the graphics context exists.
+  SetScreenScale(scale);
+  if (!OpenWindow(nullptr))
+    return false;
+  SetScreenScale(scale);
+  mHeadless = GetUI() != nullptr;
+  return mHeadless;
+}
+
+void IPlugAPIBase::CloseHeadlessEditor()
+{
+  if (mHeadless)
+    CloseWindow();
+}
+
+void IPlugAPIBase::CloseWindow()
+{
+  mHeadless = false;
+  IPluginBase::CloseWindow();
+}
+
+bool IPlugAPIBase::DrawHeadlessFrame()
+{
+  DeliverFromProcessor();
+  return GetUI() && GetUI()->OnFrameTick();
+}
+
+bool IPlugAPIBase::WriteHeadlessFramePNG(const char* path) { return GetUI() && GetUI()->WriteFramePNG(path); }
+
 } // namespace iplug

@@ -132,6 +132,20 @@ public:
   /** Main thread: delivers what the audio thread produced (everything OnTimer does but OnIdle). */
   void DeliverFromProcessor();
 
+  // --- the editor without a window (an EGL surfaceless context), for screenshots and tests; every binding offers it
+  /** Opens it at a screen scale; false without an editor, while one is open, for an unusable scale, or where no EGL
+   * display can be had. */
+  bool OpenHeadlessEditor(float scale);
+  /** Closes the editor if OpenHeadlessEditor opened it. */
+  void CloseHeadlessEditor();
+  bool IsHeadless() const { return mHeadless; }
+  /** Delivers what the processor produced for the editor, then draws what changed. */
+  bool DrawHeadlessFrame();
+  /** The last frame drawn, as a PNG file. */
+  bool WriteHeadlessFramePNG(const char* path);
+  /** However the editor was opened, closing it ends headless drawing too. */
+  void CloseWindow() override;
+
 protected:
   /** Main thread, every kTimerIntervalMs: DeliverFromProcessor, then OnIdle. Ignores background ticks. */
   virtual void OnTimer(Timer& timer);
@@ -153,6 +167,7 @@ private:
   IPlugLatestValue<IMeterValues> mMeterValues;
   IPlugLatestValue<int> mLatencyChange;
   Steinberg::Linux::IRunLoop* mHostRunLoop = nullptr; // referenced while set
+  bool mHeadless = false;
 };
 
 } // namespace iplug

@@ -790,7 +790,7 @@ bool IPlugCLAP::GuiGetPreferredApi(const char** api, bool* isFloating) const
 
 bool IPlugCLAP::GuiCreate(const char* api, bool isFloating)
 {
-  if (mGuiCreated || mHeadless || !GuiIsApiSupported(api, isFloating))
+  if (mGuiCreated || IsHeadless() || !GuiIsApiSupported(api, isFloating))
     return false;
   mGuiCreated = true;
   mGuiFloating = isFloating;
@@ -886,32 +886,5 @@ bool IPlugCLAP::GuiShow() { return mGuiCreated && mParentWindow; }
 
 bool IPlugCLAP::GuiHide() { return mGuiCreated && mParentWindow; }
 
-bool IPlugCLAP::OpenHeadlessEditor(float scale)
-{
-  if (!HasUI() || GetUI() || mGuiCreated || !std::isfinite(scale) || scale <= 0.f)
-    return false;
-  SetScreenScale(scale);
-  if (!OpenWindow(nullptr))
-    return false;
-  SetScreenScale(scale);
-  mHeadless = GetUI() != nullptr;
-  return mHeadless;
-}
-
-void IPlugCLAP::CloseHeadlessEditor()
-{
-  if (!mHeadless)
-    return;
-  CloseWindow();
-  mHeadless = false;
-}
-
-bool IPlugCLAP::DrawHeadlessFrame()
-{
-  DeliverFromProcessor();
-  return GetUI() && GetUI()->OnFrameTick();
-}
-
-bool IPlugCLAP::WriteHeadlessFramePNG(const char* path) { return GetUI() && GetUI()->WriteFramePNG(path); }
 
 } // namespace iplug

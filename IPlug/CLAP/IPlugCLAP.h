@@ -120,12 +120,6 @@ public:
   /** The run loop made from the host's timers, or null when the host offers none. */
   CLAPRunLoop* GetRunLoop() const { return mRunLoop; }
 
-  // --- headless editor, for screenshots and tests (as the VST3 binding offers)
-  bool OpenHeadlessEditor(float scale);
-  bool DrawHeadlessFrame();
-  bool WriteHeadlessFramePNG(const char* path);
-  void CloseHeadlessEditor();
-
 private:
   struct EditorEdit
   {
@@ -180,7 +174,6 @@ private:
   bool mGuiFloating = false;
   void* mParentWindow = nullptr;
   double mGuiScale = 1.0;
-  bool mHeadless = false;
 };
 
 } // namespace iplug

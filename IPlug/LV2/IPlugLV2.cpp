@@ -179,7 +179,7 @@ bool IPlugLV2::EditorResize(int viewWidth, int viewHeight)
 {
   if (!HasUI())
     return true;
-  if ((viewWidth != GetEditorWidth() || viewHeight != GetEditorHeight()) && !mHeadless && mHostResize &&
+  if ((viewWidth != GetEditorWidth() || viewHeight != GetEditorHeight()) && !IsHeadless() && mHostResize &&
       mHostResize->ui_resize)
   {
     if (mHostResize->ui_resize(mHostResize->handle, std::max(viewWidth, 1), std::max(viewHeight, 1)) != 0)
@@ -515,7 +515,7 @@ int IPlugLV2::HostResizedUI(int width, int height)
 {
   // An editor the host may not resize (its own corner resizer scales it) refuses rather than claim a size it
   // does not take.
-  if (!GetUI() || mHeadless || !GetHostResize())
+  if (!GetUI() || IsHeadless() || !GetHostResize())
     return 1;
   if (width < GetMinWidth() || width > GetMaxWidth() || height < GetMinHeight() || height > GetMaxHeight())
     return 1;
@@ -536,32 +536,5 @@ const void* IPlugLV2::UIExtensionData(const char* uri)
   return nullptr;
 }
 
-bool IPlugLV2::OpenHeadlessEditor(float scale)
-{
-  if (!HasUI() || GetUI() || !std::isfinite(scale) || scale <= 0.f)
-    return false;
-  SetScreenScale(scale);
-  if (!OpenWindow(nullptr))
-    return false;
-  SetScreenScale(scale);
-  mHeadless = GetUI() != nullptr;
-  return mHeadless;
-}
-
-void IPlugLV2::CloseHeadlessEditor()
-{
-  if (!mHeadless)
-    return;
-  CloseWindow();
-  mHeadless = false;
-}
-
-bool IPlugLV2::DrawHeadlessFrame()
-{
-  DeliverFromProcessor();
-  return GetUI() && GetUI()->OnFrameTick();
-}
-
-bool IPlugLV2::WriteHeadlessFramePNG(const char* path) { return GetUI() && GetUI()->WriteFramePNG(path); }
 
 } // namespace iplug

@@ -84,12 +84,6 @@ public:
   static const void* UIExtensionData(const char* uri);
   LV2RunLoop* GetRunLoop() const { return mRunLoop; }
 
-  // --- headless editor, for screenshots and tests
-  bool OpenHeadlessEditor(float scale);
-  bool DrawHeadlessFrame();
-  bool WriteHeadlessFramePNG(const char* path);
-  void CloseHeadlessEditor();
-
 private:
   void SetBundle(const char* bundlePath);
   void ApplyControlPorts();
@@ -114,7 +108,6 @@ private:
   const LV2UI_Touch* mHostTouch = nullptr;
   LV2RunLoop* mRunLoop = nullptr; // owned reference
   float mUIScale = 1.f;
-  bool mHeadless = false;
 };
 
 /** Instantiation feature of this framework's UIs: no window; the host draws it through the headless extension. */

@@ -371,21 +371,6 @@ void IPlugVST3::SetViewRunLoop(Linux::IRunLoop* runLoop)
   SetHostRunLoop(runLoop ? runLoop : mContextRunLoop.get());
 }
 
-bool IPlugVST3::OpenHeadlessEditor(float scale)
-{
-  if (!OpenWindow(nullptr))
-    return false;
-  SetScreenScale(scale);
-  return GetUI() != nullptr;
-}
-
-bool IPlugVST3::DrawHeadlessFrame()
-{
-  DeliverFromProcessor();
-  return GetUI() && GetUI()->OnFrameTick();
-}
-
-bool IPlugVST3::WriteHeadlessFramePNG(const char* path) { return GetUI() && GetUI()->WriteFramePNG(path); }
 
 tresult PLUGIN_API IPlugVST3::getMidiControllerAssignment(int32 busIndex, int16 channel,
                                                           CtrlNumber midiControllerNumber, ParamID& id)

@@ -125,11 +125,6 @@ public:
   void SetViewFrame(Steinberg::IPlugFrame* frame) { mViewFrame = frame; }
   /** The run loop the view's frame offers (null: the frame is gone); the host context's stands in without one. */
   void SetViewRunLoop(Steinberg::Linux::IRunLoop* runLoop);
-  /** Opens the editor offscreen at a screen scale. */
-  bool OpenHeadlessEditor(float scale);
-  /** Delivers what the processor produced for the editor, then draws what changed. */
-  bool DrawHeadlessFrame();
-  bool WriteHeadlessFramePNG(const char* path);
 
 protected:
   template <class> friend class IPlugVST3View;

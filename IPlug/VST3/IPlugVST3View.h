@@ -168,7 +168,6 @@ public:
     if (!mOwner.HasUI() || isAttached() || mHeadless || mOwner.mView)
       return Steinberg::kResultFalse;
     TakeEditor();
-    mOwner.SetScreenScale(scale);
     if (!mOwner.OpenHeadlessEditor(scale))
     {
       ReleaseEditor();

@@ -343,6 +343,29 @@ bool ApplySets(HostedPlugin& plug, const std::vector<std::pair<std::string, doub
   return true;
 }
 
+/** The same for any format: the preset (when named) through the effect's own preset call, then each parameter. */
+bool ApplyEffectSets(HostedEffect& plug, const std::vector<std::pair<std::string, double>>& sets, std::ostream* out,
+                     std::string& error, const std::string& preset = {})
+{
+  if (!preset.empty())
+  {
+    if (!plug.SelectPreset(preset, error))
+      return false;
+    if (out)
+      *out << "preset " << Quote(preset) << "\n";
+  }
+  for (const auto& [name, plain] : sets)
+  {
+    std::string shown;
+    if (!plug.SetParam(name, plain, shown, error))
+      return false;
+    if (out)
+      *out << "set " << shown << "\n";
+  }
+  return true;
+}
+
+
 //--- render ------------------------------------------------------------------------------------------
 
 RenderOptions ParseRender(const std::vector<std::string>& args)
@@ -497,19 +520,8 @@ int RunRender(const RenderOptions& o, std::ostream& out, std::ostream& err)
       return fail(error + " in " + o.loadState);
     out << "state loaded: " << o.loadState << " (" << state.size() << " bytes)\n";
   }
-  if (!o.preset.empty())
-  {
-    if (!plug->SelectPreset(o.preset, error))
-      return fail(error);
-    out << "preset " << Quote(o.preset) << "\n";
-  }
-  for (const auto& [name, plain] : o.sets)
-  {
-    std::string shown;
-    if (!plug->SetParam(name, plain, shown, error))
-      return fail(error);
-    out << "set " << shown << "\n";
-  }
+  if (!ApplyEffectSets(*plug, o.sets, &out, error, o.preset))
+    return fail(error);
 
   const std::string shownName = plug->Name();
   if (!plug->Prepare(input.sampleRate, o.block, input.NumChannels(), sidechain.NumChannels(), o.precision == 64, error))
@@ -582,6 +594,25 @@ ScreenshotOptions ParseScreenshot(const std::vector<std::string>& args)
   return o;
 }
 
+// Processes a file through the plug-in (32-bit, blocks of 512) and drops the result: what the editor's meters then
+// show is what the file did.
+bool RenderForMeters(HostedEffect& plug, const std::string& file, std::ostream& out, std::string& error)
+{
+  AudioData input, sidechain;
+  if (!ReadAudioFile(file, input, error) || !plug.Prepare(input.sampleRate, 512, input.NumChannels(), 0, false, error))
+    return false;
+  AudioData output;
+  output.sampleRate = input.sampleRate;
+  output.channels.assign(static_cast<size_t>(plug.OutputChannels()),
+                         std::vector<double>(static_cast<size_t>(input.NumFrames())));
+  std::ostringstream log;
+  const bool rendered = RenderBlocks<float>(plug, input, sidechain, output, 512, log, error);
+  plug.Stop();
+  if (rendered)
+    out << "rendered: " << file << ", " << input.NumFrames() << " frames\n";
+  return rendered;
+}
+
 // The CLAP plug-in's editor, drawn through the framework's headless-editor extension.
 int RunClapScreenshot(const ScreenshotOptions& o, std::ostream& out, std::ostream& err)
 {
@@ -594,32 +625,13 @@ int RunClapScreenshot(const ScreenshotOptions& o, std::ostream& out, std::ostrea
   auto plug = HostedClap::Create(o.bundle, o.className, error);
   if (!plug)
     return fail(error);
-  for (const auto& [name, plain] : o.sets)
-  {
-    std::string shown;
-    if (!plug->SetParam(name, plain, shown, error))
-      return fail(error);
-  }
+  if (!ApplyEffectSets(*plug, o.sets, nullptr, error))
+    return fail(error);
   if (!plug->OpenHeadlessEditor(o.scale, error))
     return fail(error);
   // Audio first, with the editor open, so that its meters show what the file did.
-  if (!o.render.empty())
-  {
-    AudioData input, sidechain;
-    if (!ReadAudioFile(o.render, input, error) ||
-        !plug->Prepare(input.sampleRate, 512, input.NumChannels(), 0, false, error))
-      return fail(error);
-    AudioData output;
-    output.sampleRate = input.sampleRate;
-    output.channels.assign(static_cast<size_t>(plug->OutputChannels()),
-                           std::vector<double>(static_cast<size_t>(input.NumFrames())));
-    std::ostringstream log;
-    const bool rendered = RenderBlocks<float>(*plug, input, sidechain, output, 512, log, error);
-    plug->Stop();
-    if (!rendered)
-      return fail(error);
-    out << "rendered: " << o.render << ", " << input.NumFrames() << " frames\n";
-  }
+  if (!o.render.empty() && !RenderForMeters(*plug, o.render, out, error))
+    return fail(error);
   uint32_t width = 0, height = 0;
   if (!plug->WriteEditorPNG(o.output, width, height))
     return fail("could not write " + o.output);
@@ -640,31 +652,10 @@ int RunLV2Screenshot(const ScreenshotOptions& o, std::ostream& out, std::ostream
   auto plug = HostedLV2::Create(o.bundle, o.className, error);
   if (!plug)
     return fail(error);
-  if (!o.preset.empty() && !plug->SelectPreset(o.preset, error))
+  if (!ApplyEffectSets(*plug, o.sets, nullptr, error, o.preset))
     return fail(error);
-  for (const auto& [name, plain] : o.sets)
-  {
-    std::string shown;
-    if (!plug->SetParam(name, plain, shown, error))
-      return fail(error);
-  }
-  if (!o.render.empty())
-  {
-    AudioData input, sidechain;
-    if (!ReadAudioFile(o.render, input, error) ||
-        !plug->Prepare(input.sampleRate, 512, input.NumChannels(), 0, false, error))
-      return fail(error);
-    AudioData output;
-    output.sampleRate = input.sampleRate;
-    output.channels.assign(static_cast<size_t>(plug->OutputChannels()),
-                           std::vector<double>(static_cast<size_t>(input.NumFrames())));
-    std::ostringstream log;
-    const bool rendered = RenderBlocks<float>(*plug, input, sidechain, output, 512, log, error);
-    plug->Stop();
-    if (!rendered)
-      return fail(error);
-    out << "rendered: " << o.render << ", " << input.NumFrames() << " frames\n";
-  }
+  if (!o.render.empty() && !RenderForMeters(*plug, o.render, out, error))
+    return fail(error);
   LV2Editor editor(*plug);
   if (!editor.OpenHeadless(o.scale, error))
     return fail(error);
@@ -917,13 +908,8 @@ int RunFormatEditor(const EditorOptions& o, std::ostream& out, std::ostream& err
   if (!plug)
     return fail(error);
   out << "plug-in: " << Quote(plug->Name()) << " from " << plug->LibraryPath() << "\n";
-  for (const auto& [name, plain] : o.sets)
-  {
-    std::string shown;
-    if (!plug->SetParam(name, plain, shown, error))
-      return fail(error);
-    out << "set " << shown << "\n";
-  }
+  if (!ApplyEffectSets(*plug, o.sets, &out, error))
+    return fail(error);
 
   if (o.audio && !plug->Prepare(RealtimeTone::kRate, RealtimeTone::kBlock, 2, 0, false, error))
     return fail(error);
